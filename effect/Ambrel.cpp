@@ -1,0 +1,179 @@
+#include "effect/Ambrel.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr float kMinRate = 22050.0f;
+constexpr float kMaxRate = 192000.0f;
+constexpr float kFallbackRate = 44100.0f;
+
+void copyText(char* out, const char* text, size_t capacity)
+{
+    if (!out)
+        return;
+    std::snprintf(out, capacity, "%s", text);
+}
+
+} // namespace
+
+Ambrel::Ambrel(audioMasterCallback audioMaster, const Variant& variant)
+    : CPresetSystemEffect(audioMaster, variant), params_(variant)
+{
+    // Meter settings kept per machine, then the ones read after the meter
+    // engine exists.
+    applyEditorSettings();
+
+    setNumInputs(2);
+    setNumOutputs(2);
+    canProcessReplacing();
+    canDoubleReplacing();
+    setUniqueID(variant.uniqueId);
+    setInitialDelay(getLatencySamples());
+
+    sampleRate = clampSampleRate(sampleRate);
+
+    // FAT starts off, and the host hears of it.
+    if (variant.hasFat)
+        setParameterAutomated(variant.index(ParamId::Fat), 0.0f);
+
+    loadFactoryPresets();
+    selectPreset(0);
+
+    suspend();
+    resume();
+    suspend();
+}
+
+Ambrel::~Ambrel() = default;
+
+void Ambrel::applyEditorSettings()
+{
+    constexpr ParamId kSettings[] = {ParamId::VuIntegr,  ParamId::VuRefer,   ParamId::PpmIntegr,
+                                     ParamId::PpmReturn, ParamId::OverIndic, ParamId::KnobMode};
+    for (ParamId id : kSettings)
+        setParameter(variant_.index(id), 0.5f);
+}
+
+float Ambrel::clampSampleRate(float rate)
+{
+    if (!(rate >= kMinRate))
+        return kMinRate;
+    return rate > kMaxRate ? kMaxRate : rate;
+}
+
+bool Ambrel::getEffectName(char* name)
+{
+    copyText(name, variant_.effectName, kVstMaxEffectNameLen);
+    return true;
+}
+
+bool Ambrel::getVendorString(char* text)
+{
+    copyText(text, "Nurwerk", kVstMaxVendorStrLen);
+    return true;
+}
+
+bool Ambrel::getProductString(char* text)
+{
+    copyText(text, variant_.productString, kVstMaxProductStrLen);
+    return true;
+}
+
+static bool pinProperties(VstInt32 index, VstPinProperties* properties, const char* format)
+{
+    if (!properties || index < 0 || index > 1)
+        return false;
+    std::snprintf(properties->label, sizeof(properties->label), format, index + 1);
+    properties->flags = index == 0 ? (kVstPinIsActive | kVstPinIsStereo) : kVstPinIsActive;
+    return true;
+}
+
+bool Ambrel::getInputProperties(VstInt32 index, VstPinProperties* properties)
+{
+    return pinProperties(index, properties, "My %1d In");
+}
+
+bool Ambrel::getOutputProperties(VstInt32 index, VstPinProperties* properties)
+{
+    return pinProperties(index, properties, "My %1d Out");
+}
+
+VstInt32 Ambrel::getDelayRingSize()
+{
+    return variant_.delayRingSize(sampleRate);
+}
+
+VstInt32 Ambrel::getDetectorRingSize()
+{
+    return variant_.detectorRingSize(sampleRate);
+}
+
+VstInt32 Ambrel::getLatencySamples()
+{
+    return variant_.latencySamples(sampleRate);
+}
+
+double Ambrel::getLatencyMs()
+{
+    double fs = sampleRate;
+    if (fs > 200000.0 || fs < 20000.0)
+        fs = 44100.0;
+    return getLatencySamples() * 1000.0 / fs;
+}
+
+void Ambrel::setSampleRate(float rate)
+{
+    sampleRate = rate;
+    suspend();
+    resume();
+}
+
+void Ambrel::resume()
+{
+    if (!suspended_)
+        suspend();
+    if (!(sampleRate >= kMinRate && sampleRate <= kMaxRate))
+        sampleRate = kFallbackRate;
+    setInitialDelay(getLatencySamples());
+    suspended_ = false;
+}
+
+void Ambrel::suspend()
+{
+    sampleRate = clampSampleRate(sampleRate);
+    // Re-apply the knob mode so the editor picks it up again.
+    const VstInt32 knobMode = variant_.index(ParamId::KnobMode);
+    setParameter(knobMode, getParameter(knobMode));
+    suspended_ = true;
+    resume();
+    suspended_ = true;
+}
+
+template <typename T>
+void Ambrel::processBlock(T** inputs, T** outputs, VstInt32 sampleFrames)
+{
+    if (!inputs || !outputs || !inputs[0] || !outputs[0] || sampleFrames <= 0)
+        return;
+    const T* inL = inputs[0];
+    const T* inR = (isInputConnected(1) && inputs[1]) ? inputs[1] : inputs[0];
+    T* outL = outputs[0];
+    T* outR = (isOutputConnected(1) && outputs[1]) ? outputs[1] : outputs[0];
+    for (VstInt32 i = 0; i < sampleFrames; ++i) {
+        const T l = inL[i];
+        const T r = inR[i];
+        outL[i] = l;
+        outR[i] = r;
+    }
+}
+
+void Ambrel::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames)
+{
+    processBlock(inputs, outputs, sampleFrames);
+}
+
+void Ambrel::processDoubleReplacing(double** inputs, double** outputs, VstInt32 sampleFrames)
+{
+    processBlock(inputs, outputs, sampleFrames);
+}

@@ -1,0 +1,65 @@
+// The effect: parameters, lifecycle and processing of the saturation and
+// look-ahead compression processor, on top of the program store.
+#pragma once
+
+#include "effect/Parameters.h"
+#include "host/Variant.h"
+#include "presets/CPresetSystemEffect.h"
+
+class Ambrel : public CPresetSystemEffect {
+public:
+    Ambrel(audioMasterCallback audioMaster, const Variant& variant);
+    ~Ambrel() override;
+
+    // Parameters.
+    void setParameter(VstInt32 index, float value) override;
+    float getParameter(VstInt32 index) override;
+    void getParameterName(VstInt32 index, char* text) override;
+    void getParameterLabel(VstInt32 index, char* text) override;
+    void getParameterDisplay(VstInt32 index, char* text) override;
+    bool getParameterProperties(VstInt32 index, VstParameterProperties* props) override;
+
+    // Identity.
+    bool getEffectName(char* name) override;
+    bool getVendorString(char* text) override;
+    bool getProductString(char* text) override;
+    VstInt32 getVendorVersion() override { return 2310; }
+    VstPlugCategory getPlugCategory() override { return kPlugCategMastering; }
+    bool getInputProperties(VstInt32 index, VstPinProperties* properties) override;
+    bool getOutputProperties(VstInt32 index, VstPinProperties* properties) override;
+
+    // Lifecycle.
+    void setSampleRate(float sampleRate) override;
+    void suspend() override;
+    void resume() override;
+
+    // Processing.
+    void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
+    void processDoubleReplacing(double** inputs, double** outputs, VstInt32 sampleFrames) override;
+
+    // Value of a parameter index in user units, for the editor.
+    virtual double getEngineValue(VstInt32 index);
+    virtual double getLatencyMs();
+    virtual VstInt32 getLatencySamples();
+    virtual VstInt32 getDetectorRingSize();
+    virtual VstInt32 getDelayRingSize();
+
+    bool isSuspended() const { return suspended_; }
+    const ParameterStore& parameters() const { return params_; }
+
+private:
+    // Sets Mono Stereo and L R from the combined stereo selector.
+    void setStereoSelector(float value);
+
+    // Lifecycle helpers.
+    static float clampSampleRate(float sampleRate);
+    void applyEditorSettings();
+
+    // Pass-through routing used until the processing engine is attached.
+    template <typename T>
+    void processBlock(T** inputs, T** outputs, VstInt32 sampleFrames);
+
+    ParameterStore params_;
+    float stereoSelectorValue_ = 0.0f;
+    bool suspended_ = false;
+};

@@ -1,0 +1,55 @@
+// The parameter table: names, labels, display texts, stepping, defaults and
+// the stored (normalized, possibly quantized) value of every parameter.
+//
+// Stored values are read and written from the host's threads and the
+// editor's; each is an atomic written in one step.
+#pragma once
+
+#include "effect/ParamId.h"
+#include "host/Variant.h"
+#include "host/vst2abi.h"
+
+#include <atomic>
+
+class ParameterStore {
+public:
+    explicit ParameterStore(const Variant& variant);
+
+    const Variant& variant() const { return variant_; }
+
+    // Stores v as the parameter keeps it (quantized where the parameter
+    // steps) and returns the stored value. The combined stereo selector is
+    // handled by the effect, which sets Mono Stereo and L R through here.
+    float store(ParamId id, float v);
+
+    // The value getParameter answers for the parameter.
+    float stored(ParamId id) const;
+
+    // FineTune scale S in {1/8, 1/4, 1/2, 1}.
+    double fineScale() const { return fineScale_.load(std::memory_order_relaxed); }
+    // Meter latency compensation in ms, or -1 when off.
+    double meterLatencyMs() const { return meterLatencyMs_.load(std::memory_order_relaxed); }
+    // Over count 1..10 of OverIndic.
+    int overCount() const;
+
+    // Combined stereo selector value derived from Mono Stereo and L R.
+    float stereoSelector() const;
+
+    void name(ParamId id, char* text) const;
+    void label(ParamId id, char* text) const;
+    void display(ParamId id, char* text) const;
+    bool properties(ParamId id, VstParameterProperties* props) const;
+    // Value in user units (dB, Hz, ms, ...); parameters without one give 0.
+    // The FAT entry gives the stored switch; the effect answers with the
+    // engine's own switch instead.
+    double engineValue(ParamId id) const;
+
+    // Default normalized value of a parameter (what every program starts with).
+    static float defaultValue(ParamId id);
+
+private:
+    const Variant& variant_;
+    std::atomic<float> values_[kParamIdCount];
+    std::atomic<double> fineScale_{1.0};
+    std::atomic<double> meterLatencyMs_{-1.0};
+};

@@ -1,0 +1,45 @@
+#include "presets/CProgram.h"
+
+#include <cmath>
+#include <cstring>
+
+CProgram::CProgram()
+{
+    setName("init");
+    for (float& v : values_)
+        v = 0.0f;
+}
+
+void CProgram::setName(const char* name)
+{
+    std::memset(name_, 0, sizeof(name_));
+    if (!name)
+        return;
+    const size_t n = strnlen(name, kNameSize - 1);
+    std::memcpy(name_, name, n);
+}
+
+void CProgram::getName(char* out) const
+{
+    if (out)
+        std::memcpy(out, name_, strnlen(name_, kNameSize - 1) + 1);
+}
+
+void CProgram::setParameter(int index, float value)
+{
+    if (static_cast<unsigned>(index) >= static_cast<unsigned>(count_))
+        return;
+    // NaN is stored as 0 like any value below the range.
+    if (!(value >= 0.0f))
+        value = 0.0f;
+    else if (value > 1.0f)
+        value = 1.0f;
+    values_[index] = value;
+}
+
+float CProgram::getParameter(int index) const
+{
+    if (static_cast<unsigned>(index) >= static_cast<unsigned>(count_))
+        return -1.0f;
+    return values_[index];
+}
