@@ -1,5 +1,7 @@
 #include "presets/CPresetSystemEffect.h"
 
+#include "effect/Parameters.h"
+
 #include <cstring>
 #include <new>
 
@@ -102,8 +104,11 @@ void CPresetSystemEffect::loadFactoryPresets()
     // Placeholder until the factory table lands: every slot holds the defaults.
     if (!programs_)
         return;
-    for (int i = 0; i < kNumSlots; ++i)
+    for (int i = 0; i < kNumSlots; ++i) {
         programs_[i].setName(i == 0 ? "Current" : "Default");
+        for (int k = 0; k < variant_.numParams; ++k)
+            programs_[i].setParameter(k, ParameterStore::defaultValue(variant_.paramAt(k)));
+    }
 }
 
 long CPresetSystemEffect::storeMemoA()
