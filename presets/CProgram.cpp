@@ -12,11 +12,11 @@ CProgram::CProgram()
 
 void CProgram::setName(const char* name)
 {
-    std::memset(name_, 0, sizeof(name_));
-    if (!name)
-        return;
-    const size_t n = strnlen(name, kNameSize - 1);
-    std::memcpy(name_, name, n);
+    // Copy through a local buffer: the name may be this program's own.
+    char copy[kNameSize] = {};
+    if (name)
+        std::memcpy(copy, name, strnlen(name, kNameSize - 1));
+    std::memcpy(name_, copy, sizeof(name_));
 }
 
 void CProgram::getName(char* out) const
