@@ -1,9 +1,25 @@
 #include "presets/CPresetSystemEffect.h"
 
-#include "effect/Parameters.h"
+#include "presets/BuildMapping.h"
+#include "presets/FactoryPresets.h"
 
+#include <cstdio>
 #include <cstring>
 #include <new>
+
+namespace {
+
+// Value holding the name of the build that stored a memory, so that the other
+// build can carry its values by parameter rather than by index.
+constexpr const char* kMemoBuildValue = "build";
+constexpr const char* kMemoNameValue = "name";
+constexpr float kEditorSettingDefault = 0.5f;
+
+// Editor settings in the order they are saved.
+constexpr ParamId kEditorSettingsSaveOrder[] = {ParamId::VuIntegr,  ParamId::VuRefer,  ParamId::PpmIntegr,
+                                                ParamId::PpmReturn, ParamId::KnobMode, ParamId::OverIndic};
+
+} // namespace
 
 CPresetSystemEffect::CPresetSystemEffect(audioMasterCallback audioMaster, const Variant& variant)
     : AudioEffectX(audioMaster, 1, variant.numParams), variant_(variant)
@@ -12,7 +28,7 @@ CPresetSystemEffect::CPresetSystemEffect(audioMasterCallback audioMaster, const 
     programs_.reset(new (std::nothrow) CProgram[kNumSlots]);
     if (programs_) {
         for (int i = 0; i < kNumSlots; ++i)
-            programs_[i].setCount(variant.numParams);
+            programs_[i].reset(variant);
         loadFactoryPresets();
     }
 }
@@ -59,9 +75,11 @@ void CPresetSystemEffect::setPresetName(const char* name)
         return;
     char cut[CProgram::kNameSize] = {};
     if (name)
-        std::memcpy(cut, name, strnlen(name, CProgram::kNameSize - 1));
+        std::memcpy(cut, name, strnlen(name, CProgram::kMaxNameLength));
     programs_[currentPreset_].setName(cut);
     programs_[0].setName(cut);
+    if (presetDisplay_)
+        presetDisplay_->showPresetName(cut);
 }
 
 void CPresetSystemEffect::editPresetName(const char* name)
@@ -81,9 +99,13 @@ void CPresetSystemEffect::selectPreset(int index)
     currentPreset_ = index;
     for (int i = 0; i < variant_.numParams; ++i) {
         setParameterNotified(i, programs_[index].getParameter(i));
+        // Read again: a global parameter may have been rewritten in every
+        // slot while the engine, editor and host were told.
         programs_[0].setParameter(i, programs_[index].getParameter(i));
     }
-    programs_[0].setName(programs_[index].name());
+    char name[CProgram::kNameSize];
+    programs_[index].getName(name);
+    programs_[0].setName(name);
     selecting_ = false;
     updateDisplay();
 }
@@ -101,29 +123,139 @@ void CPresetSystemEffect::setParameterNotified(VstInt32 index, float value)
 
 void CPresetSystemEffect::loadFactoryPresets()
 {
-    // Placeholder until the factory table lands: every slot holds the defaults.
     if (!programs_)
         return;
-    for (int i = 0; i < kNumSlots; ++i) {
-        programs_[i].setName(i == 0 ? "Current" : "Default");
-        for (int k = 0; k < variant_.numParams; ++k)
-            programs_[i].setParameter(k, ParameterStore::defaultValue(variant_.paramAt(k)));
+    const FactoryPresetTable table = factoryPresets(variant_);
+    for (int r = 0; r < kNumSlots; ++r) {
+        const FactoryPreset& row = table[static_cast<size_t>(r)];
+        programs_[r].setName(row.name);
+        for (int i = 0; i < variant_.numParams; ++i)
+            programs_[r].setParameter(i, row.values[static_cast<size_t>(i)]);
     }
+}
+
+SettingsStore& CPresetSystemEffect::settingsStore()
+{
+    if (!settings_)
+        settings_ = makeSettingsStore();
+    return *settings_;
+}
+
+const char* CPresetSystemEffect::editorSettingName(ParamId id)
+{
+    switch (id) {
+    case ParamId::VuIntegr:
+        return "vuintegration";
+    case ParamId::VuRefer:
+        return "vureference";
+    case ParamId::PpmIntegr:
+        return "ppmintegration";
+    case ParamId::PpmReturn:
+        return "ppmreturn";
+    case ParamId::OverIndic:
+        return "overcounter";
+    case ParamId::KnobMode:
+        return "knobmode";
+    default:
+        return nullptr;
+    }
+}
+
+float CPresetSystemEffect::readEditorSetting(ParamId id)
+{
+    const char* name = editorSettingName(id);
+    if (!name)
+        return kEditorSettingDefault;
+    const std::optional<float> value = settingsStore().readFloat("", name);
+    // A garbled store must not feed NaN into the meter engine.
+    if (!value || !(*value == *value))
+        return kEditorSettingDefault;
+    return *value;
+}
+
+long CPresetSystemEffect::saveEditorSettings()
+{
+    SettingsStore::Values values;
+    for (ParamId id : kEditorSettingsSaveOrder)
+        values.emplace_back(editorSettingName(id), SettingsStore::binaryFloat(getParameter(variant_.index(id))));
+    return settingsStore().write("", values);
+}
+
+std::string CPresetSystemEffect::memoValueName(int index)
+{
+    char name[16];
+    std::snprintf(name, sizeof(name), "param%3d", index);
+    return name;
 }
 
 long CPresetSystemEffect::storeMemoA()
 {
-    return 0;
+    return storeMemo(kMemoA);
 }
+
 long CPresetSystemEffect::storeMemoB()
 {
-    return 0;
+    return storeMemo(kMemoB);
 }
+
 long CPresetSystemEffect::recallMemoA()
 {
-    return 0;
+    return recallMemo(kMemoA);
 }
+
 long CPresetSystemEffect::recallMemoB()
 {
+    return recallMemo(kMemoB);
+}
+
+long CPresetSystemEffect::storeMemo(const char* subkey)
+{
+    SettingsStore::Values values;
+    for (int i = 0; i < variant_.numParams; ++i)
+        values.emplace_back(memoValueName(i), SettingsStore::binaryFloat(getParameter(i)));
+    char name[CProgram::kNameSize] = {};
+    if (programs_)
+        programs_[currentPreset_].getName(name);
+    values.emplace_back(kMemoNameValue, SettingsStore::string(name));
+    values.emplace_back(kMemoBuildValue, SettingsStore::string(variant_.effectName));
+    return settingsStore().write(subkey, values);
+}
+
+long CPresetSystemEffect::recallMemo(const char* subkey)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < kMaxParams; ++i)
+        names.push_back(memoValueName(i));
+    names.push_back(kMemoNameValue);
+    names.push_back(kMemoBuildValue);
+    const std::optional<SettingsStore::Values> values = settingsStore().read(subkey, names);
+    if (!values)
+        return 1;
+
+    // A memory without a build mark (from an older version) is taken as this
+    // build's: by index, as it was always read.
+    const Variant* writer = &variant_;
+    int writerCount = variant_.numParams;
+    if (const SettingsStore::Value* build = SettingsStore::find(*values, kMemoBuildValue)) {
+        if (const Variant* named = buildNamed(SettingsStore::asString(*build))) {
+            writer = named;
+            writerCount = named->numParams;
+        }
+    }
+
+    for (int i = 0; i < variant_.numParams; ++i) {
+        const int source = sourceIndexOf(*writer, writerCount, variant_, i);
+        if (source < 0)
+            continue;
+        const SettingsStore::Value* stored = SettingsStore::find(*values, memoValueName(source));
+        // A missing or wrongly sized value leaves the parameter as it is.
+        const std::optional<float> v = stored ? SettingsStore::asFloat(*stored) : std::nullopt;
+        if (!v || !(*v == *v))
+            continue;
+        setParameterAutomated(i, *v);
+    }
+    if (const SettingsStore::Value* name = SettingsStore::find(*values, kMemoNameValue))
+        setPresetName(SettingsStore::asString(*name).c_str());
+    updateDisplay();
     return 0;
 }

@@ -1,7 +1,12 @@
 #include "presets/CProgram.h"
 
-#include <cmath>
+#include "presets/FactoryPresets.h"
+
 #include <cstring>
+
+namespace {
+constexpr int kDefaultRow = 1;
+}
 
 CProgram::CProgram()
 {
@@ -10,19 +15,33 @@ CProgram::CProgram()
         v = 0.0f;
 }
 
+CProgram::CProgram(const Variant& variant) : CProgram()
+{
+    reset(variant);
+}
+
+void CProgram::reset(const Variant& variant)
+{
+    const FactoryPresetTable table = factoryPresets(variant);
+    const FactoryPreset& defaults = table[kDefaultRow];
+    setName("init");
+    count_ = variant.numParams;
+    for (int i = 0; i < kMaxParams; ++i)
+        values_[i] = defaults.values[static_cast<size_t>(i)];
+}
+
 void CProgram::setName(const char* name)
 {
-    // Copy through a local buffer: the name may be this program's own.
-    char copy[kNameSize] = {};
-    if (name)
-        std::memcpy(copy, name, strnlen(name, kNameSize - 1));
-    std::memcpy(name_, copy, sizeof(name_));
+    std::memset(name_, 0, sizeof(name_));
+    if (!name)
+        return;
+    std::memcpy(name_, name, strnlen(name, kMaxNameLength));
 }
 
 void CProgram::getName(char* out) const
 {
     if (out)
-        std::memcpy(out, name_, strnlen(name_, kNameSize - 1) + 1);
+        std::memcpy(out, name_, strnlen(name_, kMaxNameLength) + 1);
 }
 
 void CProgram::setParameter(int index, float value)

@@ -7,9 +7,16 @@
 class CProgram {
 public:
     static constexpr int kNameSize = 25; // 24 characters and a terminator
+    static constexpr int kMaxNameLength = kNameSize - 1;
 
+    // An empty program named "init" that holds no values until reset.
     CProgram();
+    // A program named "init" holding the build's default values.
+    explicit CProgram(const Variant& variant);
     virtual ~CProgram() = default;
+
+    // Makes this a program of the build: "init" and the default values.
+    void reset(const Variant& variant);
 
     // Keeps the first 24 characters of `name`; a null name gives an empty one.
     virtual void setName(const char* name);
@@ -20,12 +27,11 @@ public:
     // The stored value, or -1 for an index outside 0 .. count-1.
     virtual float getParameter(int index) const;
 
-    void setCount(int count) { count_ = count; }
     int count() const { return count_; }
     const char* name() const { return name_; }
 
 private:
     char name_[kNameSize];
     float values_[kMaxParams];
-    int count_ = kMaxParams;
+    int count_ = 0;
 };
