@@ -32,10 +32,11 @@ void CProgram::reset(const Variant& variant)
 
 void CProgram::setName(const char* name)
 {
-    std::memset(name_, 0, sizeof(name_));
-    if (!name)
-        return;
-    std::memcpy(name_, name, strnlen(name, kMaxNameLength));
+    // Copy through a local buffer: the name may be this program's own.
+    char copy[kNameSize] = {};
+    if (name)
+        std::memcpy(copy, name, strnlen(name, kMaxNameLength));
+    std::memcpy(name_, copy, sizeof(name_));
 }
 
 void CProgram::getName(char* out) const
