@@ -2,6 +2,7 @@
 
 #include "tools/ambrel/DemoSignal.h"
 #include "tools/ambrel/Loudness.h"
+#include "tools/ambrel/Presets.h"
 #include "tools/ambrel/Render.h"
 
 #include <cmath>
@@ -16,22 +17,23 @@ namespace {
 
 constexpr double kDemoRate = 44100.0;
 
+// A factory preset, optionally with a few parameters changed after it. A
+// setting whose preset or parameter the build lacks is left out.
 struct DemoSetting {
     std::string title;
     std::string fileName;
+    std::string preset;
     std::vector<std::pair<std::string, float>> parameters; // by name, normalized
 };
 
-// Settings shown by name so they apply to either build; a setting whose
-// parameter the build lacks is left out.
 std::vector<DemoSetting> demoSettings()
 {
     return {
-        {"Default settings", "default", {}},
-        {"Drive +6 dB, soft knee", "drive", {{"Drive", 0.625f}, {"Knee", 0.5f}}},
-        {"Multiband with Brickwall", "multiband", {{"Mode", 1.0f}, {"Brickwall", 1.0f}, {"Drive", 0.6f}}},
-        {"Slow and long, 50 % mix", "parallel", {{"Speed", 0.3f}, {"Long", 1.0f}, {"Mix", 0.5f}, {"Drive", 0.7f}}},
-        {"FAT oversampling", "fat", {{"FAT", 1.0f}, {"Drive", 0.6f}}},
+        {"Default", "default", "Default", {}},
+        {"Mastering First Aid", "mastering-first-aid", "Mastering First Aid", {}},
+        {"Mix Finalize 1", "mix-finalize-1", "Mix Finalize 1", {}},
+        {"MultiBandCompLim Med", "multiband-complim-med", "MultiBandCompLim Med", {}},
+        {"Mastering First Aid + FAT", "mastering-first-aid-fat", "Mastering First Aid", {{"FAT", 1.0f}}},
     };
 }
 
@@ -97,6 +99,13 @@ int runDemo(const std::string& pluginPath, const std::string& outDir, std::FILE*
             effectName = host->readText(effGetEffectName).text;
         RenderOptions options;
         options.compensate = true;
+        PresetChoice choice;
+        choice.factoryName = setting.preset;
+        std::string programName;
+        if (!presetAssignments(*host, choice, options.parameters, programName, error)) {
+            std::fprintf(stderr, "ambrel demo: %s\n", error.c_str());
+            return 1;
+        }
         bool usable = true;
         for (const auto& [name, value] : setting.parameters) {
             VstInt32 index = 0;

@@ -3,6 +3,7 @@
 #include "tools/ambrel/AudioFile.h"
 #include "tools/ambrel/Demo.h"
 #include "tools/ambrel/Info.h"
+#include "tools/ambrel/Presets.h"
 #include "tools/ambrel/Render.h"
 #include "platform/ToolPlatform.h"
 
@@ -22,7 +23,9 @@ void usage(std::FILE* out)
     std::fprintf(out,
                  "usage: ambrel info PLUGIN [--json] [--rate R]\n"
                  "       ambrel render PLUGIN IN.wav OUT.wav [--param NAME_OR_INDEX=VALUE ...]\n"
+                 "                     [--preset NAME | --preset-file X.nur | --bank X.nub [--program K]]\n"
                  "                     [--block N] [--double] [--compensate] [--rate-from-file]\n"
+                 "       ambrel presets PLUGIN\n"
                  "       ambrel demo PLUGIN OUTDIR\n"
                  "\n"
                  "  info     print the effect record, the dispatcher's answers and the parameters\n"
@@ -33,6 +36,10 @@ void usage(std::FILE* out)
                  "           parameter's name without its spaces, in any case. --block N sets the host\n"
                  "           block size (default 512), --double processes in double precision,\n"
                  "           --compensate removes the reported latency so OUT lines up with IN.\n"
+                 "           A factory preset (--preset), a preset file or a program K of a bank file\n"
+                 "           is applied first, leaving the global settings (Process, Mono Stereo,\n"
+                 "           meters, FAT) as they are; --param values are applied after it.\n"
+                 "  presets  list the plug-in's factory presets\n"
                  "  demo     render a built-in demo through a few settings into OUTDIR and print the\n"
                  "           latency and the level of each file\n",
                  audioReaderDescription());
@@ -123,11 +130,25 @@ int commandRender(const std::vector<std::string>& args)
     std::vector<std::string> positional;
     std::vector<std::string> assignments;
     RenderOptions options;
+    PresetChoice preset;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string value;
         long number = 0;
         if (optionValue(args, i, "--param", value)) {
             assignments.push_back(value);
+        } else if (optionValue(args, i, "--preset", value)) {
+            preset.factoryName = value;
+        } else if (optionValue(args, i, "--preset-file", value)) {
+            preset.presetFile = value;
+        } else if (optionValue(args, i, "--bank", value)) {
+            preset.bankFile = value;
+        } else if (optionValue(args, i, "--program", value)) {
+            if (!parseInt(value, 0, 1000, number)) {
+                std::fprintf(stderr, "ambrel render: bad program number '%s'\n", value.c_str());
+                return 2;
+            }
+            preset.program = static_cast<int>(number);
+            preset.programGiven = true;
         } else if (optionValue(args, i, "--block", value)) {
             if (!parseInt(value, 1, kMaxBlockSize, number)) {
                 std::fprintf(stderr, "ambrel render: bad block size '%s' (1 to %d)\n", value.c_str(), kMaxBlockSize);
@@ -166,6 +187,13 @@ int commandRender(const std::vector<std::string>& args)
         std::fprintf(stderr, "ambrel render: %s\n", error.c_str());
         return 1;
     }
+    std::string presetTitle;
+    if (preset.any() || preset.programGiven) {
+        if (!presetAssignments(*host, preset, options.parameters, presetTitle, error)) {
+            std::fprintf(stderr, "ambrel render: %s\n", error.c_str());
+            return 2;
+        }
+    }
     for (const std::string& text : assignments) {
         std::pair<VstInt32, float> assignment;
         if (!parseParameterAssignment(*host, text, assignment, error)) {
@@ -198,6 +226,8 @@ int commandRender(const std::vector<std::string>& args)
     std::printf("%s: %zu frames at %.0f Hz in blocks of %d (%s), latency %d samples%s\n", effectName.c_str(),
                 input.frames(), input.sampleRate, options.blockSize, options.useDouble ? "double" : "float",
                 report.latency, options.compensate ? " (compensated)" : "");
+    if (!presetTitle.empty())
+        std::printf("program \"%s\"\n", presetTitle.c_str());
     std::printf("peak in %.2f dBFS, out %.2f dBFS -> %s\n", db(peakIn), db(peakOut), outPath.c_str());
     if (closed != 1)
         std::fprintf(stderr, "ambrel render: warning: effClose answered %ld, expected 1\n", static_cast<long>(closed));
@@ -206,6 +236,31 @@ int commandRender(const std::vector<std::string>& args)
                      report.nonFinite);
         return 3;
     }
+    return 0;
+}
+
+int commandPresets(const std::vector<std::string>& args)
+{
+    if (args.size() != 1) {
+        usage(stderr);
+        return 2;
+    }
+    std::string error;
+    std::unique_ptr<PluginHost> host = PluginHost::load(args[0], error);
+    if (!host) {
+        std::fprintf(stderr, "ambrel presets: %s\n", error.c_str());
+        return 1;
+    }
+    const Variant* variant = variantOf(*host);
+    if (!variant) {
+        std::fprintf(stderr, "ambrel presets: not a Nur Ambrel plug-in (unique id '%s')\n",
+                     fourCharText(host->effect()->uniqueID).c_str());
+        return 1;
+    }
+    std::printf("Factory presets of %s (use the name with render --preset):\n", variant->effectName);
+    const std::vector<std::string> names = factoryPresetNames(*variant);
+    for (size_t slot = 0; slot < names.size(); ++slot)
+        std::printf("  %2zu  %s\n", slot, names[slot].c_str());
     return 0;
 }
 
@@ -234,6 +289,8 @@ int main(int argc, char** argv)
         return commandInfo(args);
     if (command == "render")
         return commandRender(args);
+    if (command == "presets")
+        return commandPresets(args);
     if (command == "demo")
         return commandDemo(args);
     if (command == "help" || command == "--help" || command == "-h") {

@@ -1,0 +1,141 @@
+#include "tools/ambrel/Presets.h"
+
+#include "presets/FactoryPresets.h"
+#include "presets/PresetFiles.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace ambrel {
+
+namespace {
+
+// Preset and bank files are a few kilobytes; anything much larger is not one.
+constexpr size_t kMaxPresetFileSize = 1 << 20;
+
+bool readBytes(const std::string& path, std::vector<uint8_t>& bytes, std::string& error)
+{
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!file) {
+        error = "cannot open " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    bytes.clear();
+    uint8_t buffer[8192];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof(buffer), file.get())) > 0) {
+        bytes.insert(bytes.end(), buffer, buffer + n);
+        if (bytes.size() > kMaxPresetFileSize) {
+            error = path + " is too large for a preset or bank file";
+            return false;
+        }
+    }
+    if (std::ferror(file.get())) {
+        error = "cannot read " + path;
+        return false;
+    }
+    return true;
+}
+
+std::string statusText(FileStatus status)
+{
+    const char* message = fileStatusMessage(status);
+    return message ? message : "cannot read the file";
+}
+
+void appendRecord(const Variant& variant, const PresetRecord& record,
+                  std::vector<std::pair<VstInt32, float>>& assignments)
+{
+    for (int i = 0; i < variant.numParams; ++i) {
+        const ParamId id = variant.paramAt(i);
+        if (!record.present[static_cast<size_t>(i)] || id == ParamId::None || variant.isGlobal(id))
+            continue;
+        assignments.emplace_back(i, record.values[static_cast<size_t>(i)]);
+    }
+}
+
+} // namespace
+
+const Variant* variantOf(const PluginHost& host)
+{
+    const AEffect* effect = host.effect();
+    if (!effect)
+        return nullptr;
+    if (effect->uniqueID == variants::kAmbrel2.uniqueId)
+        return &variants::kAmbrel2;
+    if (effect->uniqueID == variants::kAmbrel.uniqueId)
+        return &variants::kAmbrel;
+    return nullptr;
+}
+
+std::vector<std::string> factoryPresetNames(const Variant& variant)
+{
+    std::vector<std::string> names;
+    for (const FactoryPreset& preset : factoryPresets(variant))
+        names.emplace_back(preset.name);
+    return names;
+}
+
+bool presetAssignments(const PluginHost& host, const PresetChoice& choice,
+                       std::vector<std::pair<VstInt32, float>>& assignments, std::string& title, std::string& error)
+{
+    const int sources = !choice.factoryName.empty() + !choice.presetFile.empty() + !choice.bankFile.empty();
+    if (sources > 1) {
+        error = "give only one of --preset, --preset-file and --bank";
+        return false;
+    }
+    if (choice.programGiven && choice.bankFile.empty()) {
+        error = "--program selects a program of a bank; give the bank with --bank";
+        return false;
+    }
+    const Variant* variant = variantOf(host);
+    if (!variant) {
+        error = "presets need a Nur Ambrel plug-in (unique id 'NRAB' or 'NrAB')";
+        return false;
+    }
+
+    if (!choice.factoryName.empty()) {
+        const int slot = findFactoryPreset(choice.factoryName);
+        if (slot < 0) {
+            error = "no factory preset named '" + choice.factoryName + "' (see `ambrel presets`)";
+            return false;
+        }
+        const FactoryPresetTable table = factoryPresets(*variant);
+        const FactoryPreset& preset = table[static_cast<size_t>(slot)];
+        PresetRecord record;
+        record.values = preset.values;
+        record.present.fill(true);
+        appendRecord(*variant, record, assignments);
+        title = preset.name;
+        return true;
+    }
+
+    const bool bank = !choice.bankFile.empty();
+    const std::string& path = bank ? choice.bankFile : choice.presetFile;
+    std::vector<uint8_t> bytes;
+    if (!readBytes(path, bytes, error))
+        return false;
+    const ParsedPresetFile parsed = bank ? parseBankFile(bytes, *variant) : parsePresetFile(bytes, *variant);
+    if (parsed.status != FileStatus::Ok) {
+        error = path + ": " + statusText(parsed.status);
+        return false;
+    }
+    const int program = bank ? choice.program : 0;
+    if (parsed.records.empty()) {
+        error = path + " holds no program";
+        return false;
+    }
+    if (program < 0 || program >= static_cast<int>(parsed.records.size())) {
+        error = path + " holds programs 0 to " + std::to_string(parsed.records.size() - 1) + "; there is no program " +
+                std::to_string(program);
+        return false;
+    }
+    const PresetRecord& record = parsed.records[static_cast<size_t>(program)];
+    appendRecord(*variant, record, assignments);
+    title = record.name;
+    return true;
+}
+
+} // namespace ambrel
