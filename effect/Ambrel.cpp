@@ -16,10 +16,23 @@ void copyText(char* out, const char* text, size_t capacity)
     std::snprintf(out, capacity, "%s", text);
 }
 
+Engine::Config engineConfig(const Variant& variant)
+{
+    Engine::Config c;
+    c.hasFat = variant.hasFat;
+    c.ringDivisor = variant.ringDivisor;
+    c.passedChannelGain = variant.passedChannelGain;
+    c.satMin = variant.satMin;
+    c.satBase = variant.satBase;
+    c.relMin = variant.relMin;
+    c.relBase = variant.relBase;
+    return c;
+}
+
 } // namespace
 
 Ambrel::Ambrel(audioMasterCallback audioMaster, const Variant& variant)
-    : CPresetSystemEffect(audioMaster, variant), params_(variant)
+    : CPresetSystemEffect(audioMaster, variant), params_(variant), engine_(std::make_unique<Engine>(engineConfig(variant)))
 {
     // Meter settings kept per machine, then the ones read after the meter
     // engine exists.
@@ -137,43 +150,18 @@ void Ambrel::resume()
     if (!(sampleRate >= kMinRate && sampleRate <= kMaxRate))
         sampleRate = kFallbackRate;
     setInitialDelay(getLatencySamples());
+    engine_->reset(sampleRate, false);
     suspended_ = false;
 }
 
 void Ambrel::suspend()
 {
     sampleRate = clampSampleRate(sampleRate);
+    engine_->reset(sampleRate, true);
     // Re-apply the knob mode so the editor picks it up again.
     const VstInt32 knobMode = variant_.index(ParamId::KnobMode);
     setParameter(knobMode, getParameter(knobMode));
     suspended_ = true;
     resume();
     suspended_ = true;
-}
-
-template <typename T>
-void Ambrel::processBlock(T** inputs, T** outputs, VstInt32 sampleFrames)
-{
-    if (!inputs || !outputs || !inputs[0] || !outputs[0] || sampleFrames <= 0)
-        return;
-    const T* inL = inputs[0];
-    const T* inR = (isInputConnected(1) && inputs[1]) ? inputs[1] : inputs[0];
-    T* outL = outputs[0];
-    T* outR = (isOutputConnected(1) && outputs[1]) ? outputs[1] : outputs[0];
-    for (VstInt32 i = 0; i < sampleFrames; ++i) {
-        const T l = inL[i];
-        const T r = inR[i];
-        outL[i] = l;
-        outR[i] = r;
-    }
-}
-
-void Ambrel::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames)
-{
-    processBlock(inputs, outputs, sampleFrames);
-}
-
-void Ambrel::processDoubleReplacing(double** inputs, double** outputs, VstInt32 sampleFrames)
-{
-    processBlock(inputs, outputs, sampleFrames);
 }

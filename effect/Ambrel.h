@@ -2,9 +2,12 @@
 // look-ahead compression processor, on top of the program store.
 #pragma once
 
+#include "dsp/Engine.h"
 #include "effect/Parameters.h"
 #include "host/Variant.h"
 #include "presets/CPresetSystemEffect.h"
+
+#include <memory>
 
 class Ambrel : public CPresetSystemEffect {
 public:
@@ -47,6 +50,15 @@ public:
     bool isSuspended() const { return suspended_; }
     const ParameterStore& parameters() const { return params_; }
 
+    // Signal engine: meter values, over flags and the editor-open switch for
+    // the editor, and the derived values for inspection.
+    Engine& engine() { return *engine_; }
+    const Engine& engine() const { return *engine_; }
+    float getMeterValue(int channel) const { return engine_->meterValue(channel); }
+    // Reads and clears the over flag of a channel (0 left, 1 right).
+    bool takeOverFlag(int channel) { return engine_->takeOverFlag(channel); }
+    void setEditorOpen(bool open) { engine_->setEditorOpen(open); }
+
 private:
     // Sets Mono Stereo and L R from the combined stereo selector.
     void setStereoSelector(float value);
@@ -55,11 +67,14 @@ private:
     static float clampSampleRate(float sampleRate);
     void applyEditorSettings();
 
-    // Pass-through routing used until the processing engine is attached.
+    // The engine side of setParameter.
+    void applyToEngine(ParamId id, float value);
+    // Resolves the host's channel pointers and runs the engine.
     template <typename T>
     void processBlock(T** inputs, T** outputs, VstInt32 sampleFrames);
 
     ParameterStore params_;
+    std::unique_ptr<Engine> engine_;
     float stereoSelectorValue_ = 0.0f;
     bool suspended_ = false;
 };

@@ -20,6 +20,7 @@ void Ambrel::setParameter(VstInt32 index, float value)
     }
     if (id != ParamId::None) {
         params_.store(id, value);
+        applyToEngine(id, value);
         if (id == ParamId::FineTune) {
             // The dB ranges follow the new scale: re-apply what depends on it.
             for (ParamId dependent :
@@ -37,6 +38,48 @@ void Ambrel::setParameter(VstInt32 index, float value)
         editor->setParameter(index, value);
 }
 
+void Ambrel::applyToEngine(ParamId id, float v)
+{
+    Engine& e = *engine_;
+    switch (id) {
+    case ParamId::Process: e.setProcess(v); break;
+    case ParamId::Mode: e.setMode(v); break;
+    case ParamId::MonoStereo: e.setMonoStereo(v); break;
+    case ParamId::Link: e.setLink(v); break;
+    case ParamId::Drive: e.setDrive(v); break;
+    case ParamId::Knee: e.setKnee(v); break;
+    case ParamId::Speed: e.setSpeed(v); break;
+    case ParamId::Release: e.setRelease(v); break;
+    case ParamId::HighAdjust: e.setHighAdjust(v); break;
+    case ParamId::LowAdjust: e.setLowAdjust(v); break;
+    case ParamId::HighFreq: e.setHighFreq(v); break;
+    case ParamId::LowFreq: e.setLowFreq(v); break;
+    case ParamId::Mix: e.setMix(v); break;
+    case ParamId::Ceiling: e.setCeiling(v); break;
+    case ParamId::Output: e.setOutput(v); break;
+    case ParamId::LowSat: e.setBandSaturation(0, v); break;
+    case ParamId::MidSat: e.setBandSaturation(1, v); break;
+    case ParamId::HighSat: e.setBandSaturation(2, v); break;
+    case ParamId::LowRel: e.setBandRelease(0, v); break;
+    case ParamId::MidRel: e.setBandRelease(1, v); break;
+    case ParamId::HighRel: e.setBandRelease(2, v); break;
+    case ParamId::Meters: e.setMeters(v); break;
+    case ParamId::MeterType: e.setMeterType(v); break;
+    case ParamId::FineTune: e.setFineScale(params_.fineScale()); break;
+    case ParamId::Fat: e.setFat(v); break;
+    case ParamId::Long: e.setLong(v); break;
+    case ParamId::Auto: e.setAuto(v); break;
+    case ParamId::Brickwall: e.setBrickwall(v); break;
+    case ParamId::LR: e.setLR(v); break;
+    case ParamId::VuIntegr: e.setVuIntegration(v); break;
+    case ParamId::VuRefer: e.setVuReference(v); break;
+    case ParamId::PpmIntegr: e.setPpmIntegration(v); break;
+    case ParamId::PpmReturn: e.setPpmReturn(v); break;
+    case ParamId::OverIndic: e.setOverIndic(v); break;
+    default: break; // editor-only values
+    }
+}
+
 void Ambrel::setStereoSelector(float value)
 {
     float monoStereo = 1.0f;
@@ -50,6 +93,10 @@ void Ambrel::setStereoSelector(float value)
         monoStereo = 0.0f;
         lr = 1.0f;
     }
+    // A change of the channel layout must not let samples of the old one
+    // through: rings, filter states and resamplers start afresh.
+    if (static_cast<int>(value * 100.0) != static_cast<int>(stereoSelectorValue_ * 100.0))
+        engine_->resetChannels();
     stereoSelectorValue_ = value;
     // Both parameters go through the full path so the host-visible values,
     // the programs and the editor follow the selector.
@@ -85,5 +132,9 @@ bool Ambrel::getParameterProperties(VstInt32 index, VstParameterProperties* prop
 
 double Ambrel::getEngineValue(VstInt32 index)
 {
-    return params_.engineValue(variant_.paramAt(index));
+    const ParamId id = variant_.paramAt(index);
+    // FAT answers the switch in force, which a high sample rate holds off.
+    if (id == ParamId::Fat)
+        return engine_->controls().fat.load(std::memory_order_relaxed);
+    return params_.engineValue(id);
 }

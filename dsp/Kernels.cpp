@@ -1,0 +1,358 @@
+#include "dsp/Kernels.h"
+
+#include <cstring>
+
+void KernelState::clearRings()
+{
+    std::memset(mainRing, 0, sizeof mainRing);
+    std::memset(otherRing, 0, sizeof otherRing);
+    for (ChannelRings& c : ch) {
+        std::memset(c.tone, 0, sizeof c.tone);
+        std::memset(c.detector, 0, sizeof c.detector);
+        std::memset(c.band, 0, sizeof c.band);
+        std::memset(c.bandDetector, 0, sizeof c.bandDetector);
+        std::memset(c.wet, 0, sizeof c.wet);
+    }
+}
+
+void KernelState::resetEnvelopes()
+{
+    for (ChannelRings& c : ch) {
+        c.env = kRestingEnvelope;
+        for (double& e : c.bandEnv)
+            e = kRestingEnvelope;
+        c.limiterEnv = kRestingEnvelope;
+    }
+    for (ChannelFilters& f : filters)
+        f = ChannelFilters{};
+    for (EnvelopeFilter& f : envFilters) {
+        f.recompute();
+        f.clear();
+    }
+}
+
+namespace
+{
+
+// Look-ahead maximum. Entries from read back to wpos are kept so that each is
+// at least as large as every newer one: a new value v overwrites the run of
+// smaller entries behind it (amortised constant time), so the entry at read
+// is the maximum of the g + 2 most recent values. It is taken and cleared.
+inline double lookaheadPeak(double* ring, int mask, int wpos, int read, double v)
+{
+    int p = wpos;
+    for (;;) {
+        ring[p] = v;
+        p = (p - 1) & mask;
+        if (!(v > ring[p]) || p == read)
+            break;
+    }
+    if (v > ring[read])
+        ring[read] = v;
+    const double peak = ring[read];
+    ring[read] = 0.0;
+    return peak;
+}
+
+// Automatic release: the ratio R of the fast to the slow smoothed detector
+// is high on transients and near a steady level low, so the release
+// speeds up after short peaks and slows down under sustained compression.
+struct ReleaseShape {
+    double ratio;
+    double slope;
+    double scale;
+};
+constexpr ReleaseShape kSingleRelease{0.18, 3.0, 1.4};
+constexpr ReleaseShape kBandRelease{0.15, 2.0, 1.5};
+constexpr ReleaseShape kLimiterRelease{0.2, 4.0, 1.3};
+
+// One-pole follower toward the detector value c: attack when rising, release
+// (fixed or automatic) when falling. Both smoothing filters are ticked every
+// sample whether or not the automatic release uses them.
+inline double envelopeStep(double env, double c, double attackCoef, double releaseCoef, bool autoRelease,
+                           EnvelopeFilter& fast, EnvelopeFilter& slow, ReleaseShape shape, double autoScale)
+{
+    const double cf = fast.tick(c);
+    const double cs = slow.tick(c);
+    if (c > env)
+        return env + (c - env) * attackCoef;
+    if (autoRelease) {
+        const double r = shape.ratio * cf / (cs + 1e-6);
+        return env + (c - env) * releaseCoef * (shape.slope * r / (r + 1.0) + 0.1) * shape.scale * autoScale;
+    }
+    return env + (c - env) * releaseCoef;
+}
+
+inline double clampUnit(double w)
+{
+    return w > 1.0 ? 1.0 : (w < -1.0 ? -1.0 : w);
+}
+
+// Index of the fast smoothing filter of band b (3 = single band / limiter)
+// of channel c; the slow one is four above.
+constexpr int fastFilter(int c, int b)
+{
+    return c == 0 ? b : 8 + b;
+}
+
+} // namespace
+
+template <Layout L, bool MultiBand>
+void runKernel(KernelState& st, const KernelParams& kp, const MeterBlock& mb, const double* const* in,
+               double* const* out, int n)
+{
+    constexpr bool stereo = L != Layout::OneChannel;
+    constexpr bool linked = L == Layout::StereoLinked;
+    constexpr int nc = stereo ? 2 : 1;
+
+    const int nMask = kp.delayMask;
+    const int hMask = kp.detectorMask;
+    const int g = kp.lookahead;
+    const int h = kp.limiterLookahead;
+    const int wetOffset = MultiBand ? g + h + 3 : g + 2;
+    const int processed = (!stereo && kp.route == Route::Right) ? 1 : 0;
+    ChannelFilters* filt[2] = {&st.filters[stereo ? 0 : processed], &st.filters[1]};
+    ChannelRings* rings[2] = {&st.ch[0], &st.ch[1]};
+    EnvelopeFilter* ef = st.envFilters.data();
+    const double cg = kp.ceilingGain;
+    const double autoScale = linked && !MultiBand ? kp.autoReleaseScale : 1.0;
+
+    double d = st.bias;
+    int s = st.s;
+    int wpos = st.wpos;
+    for (int i = 0; i < n; ++i) {
+        d = -d;
+        const double xL = in[0][i] + d;
+        const double xR = in[1][i] + d;
+        const int read1 = (wpos - g - 1) & hMask;
+        const int read2 = (wpos - h - 1) & hMask;
+
+        // Inputs: the processed channel(s) and, for one channel, the passed one.
+        double x[2];
+        double passedIn = 0.0;
+        if constexpr (stereo) {
+            x[0] = xL;
+            x[1] = xR;
+            st.mainRing[s] = xL;
+            st.otherRing[s] = xR;
+        } else {
+            x[0] = processed ? xR : xL;
+            passedIn = processed ? xL : xR;
+            st.mainRing[s] = x[0];
+            st.otherRing[s] = passedIn;
+        }
+
+        double t[2];
+        for (int c = 0; c < nc; ++c)
+            t[c] = subsonicTick(kp.subsonic, filt[c]->subsonic, x[c], d);
+        // The one-channel single-band kernel's dry signal is the filtered one.
+        if constexpr (!stereo && !MultiBand)
+            st.mainRing[s] = t[0];
+
+        double gain[2];
+        double w[2];
+        if constexpr (!MultiBand) {
+            // Tone stage: the regions below the low corner and above the high
+            // corner are the complements of the tone filters' outputs.
+            double tp[2];
+            for (int c = 0; c < nc; ++c) {
+                const double lo = t[c] - toneTick(kp.lowTone, filt[c]->lowTone, t[c], d);
+                const double hi = t[c] - toneTick(kp.highTone, filt[c]->highTone, t[c], d);
+                tp[c] = t[c] + lo * (kp.lowAdjustGain - 1.0) + hi * (kp.highAdjustGain - 1.0);
+                rings[c]->tone[wpos] = tp[c];
+            }
+            for (int c = 0; c < (linked ? 1 : nc); ++c) {
+                double v = std::fabs(kDetectorScale * tp[c]);
+                if constexpr (linked)
+                    v = std::max(v, std::fabs(kDetectorScale * tp[1]));
+                const double peak = lookaheadPeak(rings[c]->detector, hMask, wpos, read1, v);
+                const double det = peak + kDetectorFloor + d;
+                double env = envelopeStep(rings[c]->env, det, kp.attackCoef, kp.releaseCoef, kp.autoRelease,
+                                          ef[fastFilter(c, 3)], ef[fastFilter(c, 3) + 4], kSingleRelease, autoScale);
+                if (env < kEnvelopeFloor)
+                    env = kEnvelopeFloor;
+                rings[c]->env = env;
+                gain[c] = kp.curve(env * kp.driveGain * kp.ceilingDrive) / env;
+            }
+            if constexpr (linked)
+                gain[1] = gain[0];
+            for (int c = 0; c < nc; ++c) {
+                w[c] = rings[c]->tone[read1] * gain[c];
+                if (kp.brickwall)
+                    w[c] = clampUnit(w[c]);
+            }
+        } else {
+            // Three bands that add up to t when both adjust gains are 1.
+            double band[2][3];
+            for (int c = 0; c < nc; ++c) {
+                const double lt = toneTick(kp.lowTone, filt[c]->lowTone, t[c], d);
+                const double ht = toneTick(kp.highTone, filt[c]->highTone, t[c], d);
+                band[c][0] = (t[c] - lt) * kp.lowAdjustGain;
+                band[c][1] = lt - (t[c] - ht);
+                band[c][2] = (t[c] - ht) * kp.highAdjustGain;
+                for (int b = 0; b < 3; ++b)
+                    rings[c]->band[b][wpos] = band[c][b];
+            }
+            double e[2][3];
+            for (int b = 0; b < 3; ++b) {
+                for (int c = 0; c < (linked ? 1 : nc); ++c) {
+                    double v = std::fabs(band[c][b]);
+                    if constexpr (linked)
+                        v = std::max(v, std::fabs(band[1][b]));
+                    const double peak = lookaheadPeak(rings[c]->bandDetector[b], hMask, wpos, read1, v);
+                    const double det = peak + kDetectorFloor + d;
+                    double env =
+                        envelopeStep(rings[c]->bandEnv[b], det, kp.attackCoef, kp.bandReleaseCoef[b], kp.autoRelease,
+                                     ef[fastFilter(c, b)], ef[fastFilter(c, b) + 4], kBandRelease, 1.0);
+                    if (env < kEnvelopeFloor)
+                        env = kEnvelopeFloor;
+                    rings[c]->bandEnv[b] = env;
+                    // The band's Sat moves the level at which it saturates;
+                    // its small-signal gain stays that of the curve.
+                    const double sat = kp.satGain[b];
+                    e[c][b] = kp.curve(env * kp.driveGain / sat * kp.ceilingDrive) * sat / env;
+                }
+                if constexpr (linked)
+                    e[1][b] = e[0][b];
+            }
+            double u[2];
+            for (int c = 0; c < nc; ++c) {
+                u[c] = rings[c]->band[0][read1] * e[c][0] + rings[c]->band[1][read1] * e[c][1] +
+                       rings[c]->band[2][read1] * e[c][2];
+                rings[c]->tone[wpos] = u[c];
+                gain[c] = std::min(e[c][0], std::min(e[c][1], e[c][2]));
+            }
+
+            // Look-ahead limiter on the band sum. Its detector runs whether
+            // or not Brickwall is on, so switching it on finds a warm ring.
+            double lim[2];
+            for (int c = 0; c < (linked ? 1 : nc); ++c) {
+                double v = std::fabs(kDetectorScale * u[c]);
+                if constexpr (linked)
+                    v = std::max(v, std::fabs(kDetectorScale * u[1]));
+                lim[c] = lookaheadPeak(rings[c]->detector, hMask, wpos, read2, v) + kDetectorFloor + d;
+            }
+            double gl[2] = {1.0, 1.0};
+            if (kp.brickwall) {
+                for (int c = 0; c < (linked ? 1 : nc); ++c) {
+                    const double env = envelopeStep(rings[c]->limiterEnv, lim[c], kp.limiterAttackCoef,
+                                                    kp.limiterReleaseCoef, kp.autoRelease, ef[fastFilter(c, 3)],
+                                                    ef[fastFilter(c, 3) + 4], kLimiterRelease, 1.0);
+                    rings[c]->limiterEnv = env;
+                    // Only levels above full scale are pulled down.
+                    gl[c] = env >= 1.0 ? 1.0 / env : 1.0;
+                }
+                if constexpr (linked)
+                    gl[1] = gl[0];
+            }
+            for (int c = 0; c < nc; ++c) {
+                const double ud = rings[c]->tone[read2];
+                if (kp.brickwall) {
+                    w[c] = clampUnit(ud * gl[c]);
+                    gain[c] = gain[c] * gl[c];
+                } else {
+                    w[c] = ud;
+                }
+            }
+        }
+
+        // Wet/dry alignment and output stage.
+        double wd[2];
+        const int wetRead = (s + wetOffset) & nMask;
+        for (int c = 0; c < nc; ++c) {
+            rings[c]->wet[s] = w[c] * cg;
+            wd[c] = rings[c]->wet[wetRead];
+        }
+        s = (s + 1) & nMask;
+        const double dry0 = st.mainRing[s];
+        const double y0 = (dry0 + kp.mixAmount * (wd[0] - dry0)) * kp.outputGain;
+        if constexpr (stereo) {
+            const double dry1 = st.otherRing[s];
+            const double y1 = (dry1 + kp.mixAmount * (wd[1] - dry1)) * kp.outputGain;
+            out[0][i] = y0;
+            out[1][i] = y1;
+            if (mb.active) {
+                meterStep(mb, st.meter[0], st.vu[0], xL, y0, gain[0]);
+                meterStep(mb, st.meter[1], st.vu[1], xR, y1, gain[1]);
+            }
+        } else {
+            const double passedOut = st.otherRing[s] * kp.passedGain;
+            switch (kp.route) {
+            case Route::Mono:
+                out[0][i] = y0;
+                out[1][i] = y0;
+                if (mb.active) {
+                    meterStep(mb, st.meter[0], st.vu[0], x[0], y0, gain[0]);
+                    meterStep(mb, st.meter[1], st.vu[1], x[0], y0, gain[0]);
+                }
+                break;
+            case Route::Left:
+                out[0][i] = y0;
+                out[1][i] = passedOut;
+                if (mb.active) {
+                    meterStep(mb, st.meter[0], st.vu[0], x[0], y0, gain[0]);
+                    meterStep(mb, st.meter[1], st.vu[1], passedIn, passedOut, kp.smallSignalGain);
+                }
+                break;
+            case Route::Right:
+                out[0][i] = passedOut;
+                out[1][i] = y0;
+                if (mb.active) {
+                    meterStep(mb, st.meter[0], st.vu[0], passedIn, passedOut, kp.smallSignalGain);
+                    meterStep(mb, st.meter[1], st.vu[1], x[0], y0, gain[0]);
+                }
+                break;
+            }
+        }
+        wpos = (wpos + 1) & hMask;
+    }
+    st.bias = d;
+    st.s = s;
+    st.wpos = wpos;
+}
+
+template void runKernel<Layout::OneChannel, false>(KernelState&, const KernelParams&, const MeterBlock&,
+                                                   const double* const*, double* const*, int);
+template void runKernel<Layout::OneChannel, true>(KernelState&, const KernelParams&, const MeterBlock&,
+                                                  const double* const*, double* const*, int);
+template void runKernel<Layout::StereoLinked, false>(KernelState&, const KernelParams&, const MeterBlock&,
+                                                     const double* const*, double* const*, int);
+template void runKernel<Layout::StereoLinked, true>(KernelState&, const KernelParams&, const MeterBlock&,
+                                                    const double* const*, double* const*, int);
+template void runKernel<Layout::StereoUnlinked, false>(KernelState&, const KernelParams&, const MeterBlock&,
+                                                       const double* const*, double* const*, int);
+template void runKernel<Layout::StereoUnlinked, true>(KernelState&, const KernelParams&, const MeterBlock&,
+                                                      const double* const*, double* const*, int);
+
+// Process off: both channels only delayed by N - 1 samples like the
+// processing paths (raw input plus bias); the meters still run, with unity
+// gain for the gain-reduction display in both ballistics.
+void runBypass(KernelState& st, const KernelParams& kp, const MeterBlock& mb, const double* const* in,
+               double* const* out, int n)
+{
+    const int nMask = kp.delayMask;
+    const int hMask = kp.detectorMask;
+    double d = st.bias;
+    int s = st.s;
+    int wpos = st.wpos;
+    for (int i = 0; i < n; ++i) {
+        d = -d;
+        const double xL = in[0][i] + d;
+        const double xR = in[1][i] + d;
+        st.mainRing[s] = xL;
+        st.otherRing[s] = xR;
+        s = (s + 1) & nMask;
+        const double yL = st.mainRing[s];
+        const double yR = st.otherRing[s];
+        out[0][i] = yL;
+        out[1][i] = yR;
+        if (mb.active) {
+            meterStep(mb, st.meter[0], st.vu[0], xL, yL, 1.0);
+            meterStep(mb, st.meter[1], st.vu[1], xR, yR, 1.0);
+        }
+        wpos = (wpos + 1) & hMask;
+    }
+    st.bias = d;
+    st.s = s;
+    st.wpos = wpos;
+}
