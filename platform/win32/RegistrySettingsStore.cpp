@@ -14,13 +14,12 @@ HKEY openForQuery(HKEY root, const std::string& path)
     return key;
 }
 
-bool writable(HKEY root, const std::string& path)
+HKEY openForWrite(HKEY root, const std::string& path)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_SET_VALUE | kView, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_WRITE | kView, &key) != ERROR_SUCCESS)
+        return nullptr;
+    return key;
 }
 
 bool isStringType(DWORD type)
@@ -44,10 +43,9 @@ std::optional<SettingsStore::Values> RegistrySettingsStore::read(const std::stri
                                                                  const std::vector<std::string>& names)
 {
     const std::string path = pathOf(subkey);
-    const bool machineFirst = writable(machineRoot_, path);
-    HKEY key = openForQuery(machineFirst ? machineRoot_ : userRoot_, path);
+    HKEY key = openForQuery(userRoot_, path);
     if (!key)
-        key = openForQuery(machineFirst ? userRoot_ : machineRoot_, path);
+        key = openForQuery(machineRoot_, path);
     if (!key)
         return std::nullopt;
 
@@ -79,10 +77,12 @@ std::optional<SettingsStore::Values> RegistrySettingsStore::read(const std::stri
 long RegistrySettingsStore::write(const std::string& subkey, const Values& values)
 {
     const std::string path = pathOf(subkey);
-    HKEY key = nullptr;
-    LONG status = RegCreateKeyExA(machineRoot_, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                  KEY_WRITE | kView, nullptr, &key, nullptr);
-    if (status != ERROR_SUCCESS)
+    HKEY key = openForWrite(userRoot_, path);
+    LONG status = ERROR_SUCCESS;
+    if (!key)
+        status = RegCreateKeyExA(machineRoot_, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE | kView,
+                                 nullptr, &key, nullptr);
+    if (!key || status != ERROR_SUCCESS)
         status = RegCreateKeyExA(userRoot_, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE | kView,
                                  nullptr, &key, nullptr);
     if (status != ERROR_SUCCESS)

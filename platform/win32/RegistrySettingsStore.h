@@ -3,13 +3,13 @@
 // REG_SZ (zero-terminated names).
 //
 // The machine-wide key under HKEY_LOCAL_MACHINE is the home of the settings.
-// Ordinary users may not write there; a write that cannot open the machine
-// key for writing goes to the same path under HKEY_CURRENT_USER instead. A
-// read takes the key from the place this user's writes go: the machine key
-// when it can be opened for writing, else the user's key, and when that one
-// does not exist (nothing saved yet) the machine key as an administrator left
-// it. The 32-bit registry view is used by every build, so that 32- and 64-bit
-// hosts on one machine share their settings.
+// Ordinary users may not write there; a write that cannot create or open the
+// machine key for writing goes to the same path under HKEY_CURRENT_USER
+// instead. Once a user has such a key of their own, it is where that key is
+// read and written from then on, so a user never reads back older machine
+// values after saving; without one, reads come from the machine key. The
+// 32-bit registry view is used by every build, so that 32- and 64-bit hosts
+// on one machine share their settings.
 #pragma once
 
 #include "presets/SettingsStore.h"
