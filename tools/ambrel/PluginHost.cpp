@@ -260,9 +260,10 @@ VstIntPtr PluginHost::answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
     case audioMasterCurrentId:
         return effect_ ? effect_->uniqueID : 0;
     case audioMasterPinConnected: {
-        // The answer is 0 for a connected pin. `value` 1 asks about an input.
-        const bool connected = index == 0 || (index == 1 && (value ? options_.secondInputConnected
-                                                                   : options_.secondOutputConnected));
+        // The answer is 0 for a connected pin. `value` 0 asks about an
+        // input, 1 about an output.
+        const bool connected = index == 0 || (index == 1 && (value == 0 ? options_.secondInputConnected
+                                                                        : options_.secondOutputConnected));
         return connected ? 0 : 1;
     }
     case audioMasterGetSampleRate:

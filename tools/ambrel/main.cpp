@@ -21,7 +21,7 @@ namespace {
 void usage(std::FILE* out)
 {
     std::fprintf(out,
-                 "usage: ambrel info PLUGIN [--json] [--rate R]\n"
+                 "usage: ambrel info PLUGIN [--json] [--rate R] [PRESET OPTIONS] [--param ...]\n"
                  "       ambrel render PLUGIN IN.wav OUT.wav [--param NAME_OR_INDEX=VALUE ...]\n"
                  "                     [--preset NAME | --preset-file X.nur | --bank X.nub [--program K]]\n"
                  "                     [--block N] [--double] [--compensate] [--rate-from-file]\n"
@@ -29,7 +29,8 @@ void usage(std::FILE* out)
                  "       ambrel demo PLUGIN OUTDIR\n"
                  "\n"
                  "  info     print the effect record, the dispatcher's answers and the parameters\n"
-                 "           (at R Hz, default 44100) as a table, or as JSON with --json\n"
+                 "           (at R Hz, default 44100) as a table, or as JSON with --json; the preset\n"
+                 "           and --param options of render apply before the parameters are read\n"
                  "  render   process IN through the plug-in at IN's sample rate and write OUT as\n"
                  "           32-bit float WAV; IN is %s,\n"
                  "           mono input feeds both channels. VALUE is normalized (0 to 1), NAME is the\n"
@@ -74,14 +75,72 @@ bool parseInt(const std::string& text, long minValue, long maxValue, long& out)
     return true;
 }
 
+// The options that choose parameter values: a preset of some kind, then
+// single parameters. Returns false for an option that is not one of them.
+struct ValueOptions {
+    PresetChoice preset;
+    std::vector<std::string> assignments;
+};
+
+bool valueOption(const std::vector<std::string>& args, size_t& i, ValueOptions& values, const char* command)
+{
+    std::string value;
+    long number = 0;
+    if (optionValue(args, i, "--param", value)) {
+        values.assignments.push_back(value);
+    } else if (optionValue(args, i, "--preset", value)) {
+        values.preset.factoryName = value;
+    } else if (optionValue(args, i, "--preset-file", value)) {
+        values.preset.presetFile = value;
+    } else if (optionValue(args, i, "--bank", value)) {
+        values.preset.bankFile = value;
+    } else if (optionValue(args, i, "--program", value)) {
+        if (!parseInt(value, 0, 1000, number)) {
+            std::fprintf(stderr, "ambrel %s: bad program number '%s'\n", command, value.c_str());
+            std::exit(2);
+        }
+        values.preset.program = static_cast<int>(number);
+        values.preset.programGiven = true;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// Resolves the value options against the loaded effect; on failure prints
+// the reason and returns false.
+bool resolveValues(PluginHost& host, const ValueOptions& values, std::vector<std::pair<VstInt32, float>>& out,
+                   std::string& presetTitle, const char* command)
+{
+    std::string error;
+    if (values.preset.any() || values.preset.programGiven) {
+        if (!presetAssignments(host, values.preset, out, presetTitle, error)) {
+            std::fprintf(stderr, "ambrel %s: %s\n", command, error.c_str());
+            return false;
+        }
+    }
+    for (const std::string& text : values.assignments) {
+        std::pair<VstInt32, float> assignment;
+        if (!parseParameterAssignment(host, text, assignment, error)) {
+            std::fprintf(stderr, "ambrel %s: %s\n", command, error.c_str());
+            return false;
+        }
+        out.push_back(assignment);
+    }
+    return true;
+}
+
 int commandInfo(const std::vector<std::string>& args)
 {
     std::string plugin;
     bool json = false;
     double rate = 44100.0;
+    ValueOptions values;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string value;
-        if (args[i] == "--json") {
+        if (valueOption(args, i, values, "info")) {
+            continue;
+        } else if (args[i] == "--json") {
             json = true;
         } else if (optionValue(args, i, "--rate", value)) {
             char* end = nullptr;
@@ -107,6 +166,12 @@ int commandInfo(const std::vector<std::string>& args)
         std::fprintf(stderr, "ambrel info: %s\n", error.c_str());
         return 1;
     }
+    std::vector<std::pair<VstInt32, float>> assignments;
+    std::string presetTitle;
+    if (!resolveValues(*host, values, assignments, presetTitle, "info"))
+        return 2;
+    for (const auto& [index, value] : assignments)
+        host->setParameter(index, value);
     const PluginInfo info = collectInfo(*host, static_cast<float>(rate));
     if (json)
         printInfoJson(stdout, info);
@@ -128,27 +193,13 @@ void drawProgress(double fraction)
 int commandRender(const std::vector<std::string>& args)
 {
     std::vector<std::string> positional;
-    std::vector<std::string> assignments;
     RenderOptions options;
-    PresetChoice preset;
+    ValueOptions values;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string value;
         long number = 0;
-        if (optionValue(args, i, "--param", value)) {
-            assignments.push_back(value);
-        } else if (optionValue(args, i, "--preset", value)) {
-            preset.factoryName = value;
-        } else if (optionValue(args, i, "--preset-file", value)) {
-            preset.presetFile = value;
-        } else if (optionValue(args, i, "--bank", value)) {
-            preset.bankFile = value;
-        } else if (optionValue(args, i, "--program", value)) {
-            if (!parseInt(value, 0, 1000, number)) {
-                std::fprintf(stderr, "ambrel render: bad program number '%s'\n", value.c_str());
-                return 2;
-            }
-            preset.program = static_cast<int>(number);
-            preset.programGiven = true;
+        if (valueOption(args, i, values, "render")) {
+            continue;
         } else if (optionValue(args, i, "--block", value)) {
             if (!parseInt(value, 1, kMaxBlockSize, number)) {
                 std::fprintf(stderr, "ambrel render: bad block size '%s' (1 to %d)\n", value.c_str(), kMaxBlockSize);
@@ -188,20 +239,8 @@ int commandRender(const std::vector<std::string>& args)
         return 1;
     }
     std::string presetTitle;
-    if (preset.any() || preset.programGiven) {
-        if (!presetAssignments(*host, preset, options.parameters, presetTitle, error)) {
-            std::fprintf(stderr, "ambrel render: %s\n", error.c_str());
-            return 2;
-        }
-    }
-    for (const std::string& text : assignments) {
-        std::pair<VstInt32, float> assignment;
-        if (!parseParameterAssignment(*host, text, assignment, error)) {
-            std::fprintf(stderr, "ambrel render: %s\n", error.c_str());
-            return 2;
-        }
-        options.parameters.push_back(assignment);
-    }
+    if (!resolveValues(*host, values, options.parameters, presetTitle, "render"))
+        return 2;
     const bool showProgress = toolplatform::isTerminal(stderr);
     if (showProgress)
         options.progress = drawProgress;
