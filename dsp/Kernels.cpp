@@ -8,9 +8,10 @@ void KernelState::clearRings()
     std::memset(otherRing, 0, sizeof otherRing);
     for (ChannelRings& c : ch) {
         std::memset(c.tone, 0, sizeof c.tone);
-        std::memset(c.detector, 0, sizeof c.detector);
         std::memset(c.band, 0, sizeof c.band);
-        std::memset(c.bandDetector, 0, sizeof c.bandDetector);
+        c.detector.clear();
+        for (LookaheadMax& d : c.bandDetector)
+            d.clear();
         std::memset(c.wet, 0, sizeof c.wet);
     }
 }
@@ -33,26 +34,6 @@ void KernelState::resetEnvelopes()
 
 namespace
 {
-
-// Look-ahead maximum. Entries from read back to wpos are kept so that each is
-// at least as large as every newer one: a new value v overwrites the run of
-// smaller entries behind it (amortised constant time), so the entry at read
-// is the maximum of the g + 2 most recent values. It is taken and cleared.
-inline double lookaheadPeak(double* ring, int mask, int wpos, int read, double v)
-{
-    int p = wpos;
-    for (;;) {
-        ring[p] = v;
-        p = (p - 1) & mask;
-        if (!(v > ring[p]) || p == read)
-            break;
-    }
-    if (v > ring[read])
-        ring[read] = v;
-    const double peak = ring[read];
-    ring[read] = 0.0;
-    return peak;
-}
 
 // Automatic release: the ratio R of the fast to the slow smoothed detector
 // is high on transients and near a steady level low, so the release
@@ -165,7 +146,7 @@ void runKernel(KernelState& st, const KernelParams& kp, const MeterBlock& mb, co
                 double v = std::fabs(kDetectorScale * tp[c]);
                 if constexpr (linked)
                     v = std::max(v, std::fabs(kDetectorScale * tp[1]));
-                const double peak = lookaheadPeak(rings[c]->detector, hMask, wpos, read1, v);
+                const double peak = rings[c]->detector.step(v, wpos, read1, hMask);
                 const double det = peak + kDetectorFloor + d;
                 double env = envelopeStep(rings[c]->env, det, kp.attackCoef, kp.releaseCoef, kp.autoRelease,
                                           ef[fastFilter(c, 3)], ef[fastFilter(c, 3) + 4], kSingleRelease, autoScale);
@@ -199,7 +180,7 @@ void runKernel(KernelState& st, const KernelParams& kp, const MeterBlock& mb, co
                     double v = std::fabs(band[c][b]);
                     if constexpr (linked)
                         v = std::max(v, std::fabs(band[1][b]));
-                    const double peak = lookaheadPeak(rings[c]->bandDetector[b], hMask, wpos, read1, v);
+                    const double peak = rings[c]->bandDetector[b].step(v, wpos, read1, hMask);
                     const double det = peak + kDetectorFloor + d;
                     double env =
                         envelopeStep(rings[c]->bandEnv[b], det, kp.attackCoef, kp.bandReleaseCoef[b], kp.autoRelease,
@@ -230,7 +211,7 @@ void runKernel(KernelState& st, const KernelParams& kp, const MeterBlock& mb, co
                 double v = std::fabs(kDetectorScale * u[c]);
                 if constexpr (linked)
                     v = std::max(v, std::fabs(kDetectorScale * u[1]));
-                lim[c] = lookaheadPeak(rings[c]->detector, hMask, wpos, read2, v) + kDetectorFloor + d;
+                lim[c] = rings[c]->detector.step(v, wpos, read2, hMask) + kDetectorFloor + d;
             }
             double gl[2] = {1.0, 1.0};
             if (kp.brickwall) {

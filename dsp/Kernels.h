@@ -13,6 +13,7 @@
 
 #include "dsp/BiquadSections.h"
 #include "dsp/EnvelopeFilter.h"
+#include "dsp/LookaheadMax.h"
 #include "dsp/Meter.h"
 #include "dsp/SaturationCurve.h"
 
@@ -44,9 +45,10 @@ struct ChannelRings {
     double limiterEnv = kRestingEnvelope;
     // Indexed by the detector positions (mask H - 1).
     double tone[kMaxDetectorRing];
-    double detector[kMaxDetectorRing];
     double band[3][kMaxDetectorRing];
-    double bandDetector[3][kMaxDetectorRing];
+    // Single-band detector, or the limiter's in multi band.
+    LookaheadMax detector;
+    LookaheadMax bandDetector[3];
     // Indexed by the delay position s (mask N - 1).
     double wet[kMaxDelayRing];
 };
