@@ -1,0 +1,170 @@
+#!/usr/bin/env bash
+# Builds the two plug-ins and the `ambrel` host for Linux x86-64, Windows i686
+# and Windows x86-64, installs the plug-ins and renders the demo:
+#
+#   ./build.sh          build, install, run the demo
+#   ./build.sh test     build and run every test (unit, integration, Wine,
+#                       AddressSanitizer + UBSan, ThreadSanitizer)
+#   ./build.sh deps     only install the build and test dependencies
+#
+# Missing Debian packages are installed with apt-get when run as root or with
+# sudo. JOBS (default 2) sets the build parallelism, BUILD_DIR the build root.
+set -euo pipefail
+
+cd "$(dirname "$0")"
+ROOT=$PWD
+BUILD=${BUILD_DIR:-$ROOT/build}
+JOBS=${JOBS:-2}
+export DEBIAN_FRONTEND=noninteractive
+
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libsndfile1-dev libebur128-dev
+                g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64)
+TEST_PACKAGES=(libgtest-dev googletest libbenchmark-dev binutils wine wine64 wine32:i386 ardour)
+
+WINE_ENV=(WINEPREFIX="$BUILD/wineprefix" WINEDEBUG=-all "WINEDLLOVERRIDES=mscoree,mshtml=")
+
+step() { printf '\n==> %s\n' "$*"; }
+
+installed() {
+    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
+
+install_packages() {
+    local missing=() pkg
+    for pkg in "$@"; do
+        installed "$pkg" || missing+=("$pkg")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        if command -v sudo >/dev/null && sudo -n true 2>/dev/null; then
+            sudo=(sudo)
+        else
+            echo "Missing packages: ${missing[*]}" >&2
+            echo "Install them as root: apt-get install ${missing[*]}" >&2
+            exit 1
+        fi
+    fi
+    step "Installing ${missing[*]}"
+    # The 32-bit Wine needs the i386 architecture.
+    if printf '%s\n' "${missing[@]}" | grep -q ':i386$' && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        "${sudo[@]}" dpkg --add-architecture i386
+    fi
+    "${sudo[@]}" apt-get update -q
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+# configure DIR [cmake options...]
+configure() {
+    local dir=$1
+    shift
+    cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >"$dir.configure.log" 2>&1 || {
+        cat "$dir.configure.log" >&2
+        exit 1
+    }
+}
+
+# build DIR [targets...]
+build() {
+    local dir=$1
+    shift
+    if [ $# -gt 0 ]; then
+        cmake --build "$dir" -j "$JOBS" --target "$@"
+    else
+        cmake --build "$dir" -j "$JOBS"
+    fi
+}
+
+configure_all() {
+    local tests=$1
+    mkdir -p "$BUILD"
+    configure "$BUILD/linux" -DAMBREL_BUILD_TESTS="$tests" -DAMBREL_BUILD_BENCH="$tests" -DAMBREL_SANITIZE= \
+        -DAMBREL_WIN32_DIR="$BUILD/win-i686" -DAMBREL_WIN64_DIR="$BUILD/win-x86_64" \
+        -DAMBREL_WINEPREFIX="$BUILD/wineprefix"
+    configure "$BUILD/win-i686" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-mingw-i686.cmake" \
+        -DAMBREL_BUILD_TESTS="$tests"
+    configure "$BUILD/win-x86_64" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-mingw-x86_64.cmake" \
+        -DAMBREL_BUILD_TESTS="$tests"
+}
+
+build_targets() {
+    local target
+    for target in linux win-i686 win-x86_64; do
+        step "Building $target"
+        build "$BUILD/$target" "$@"
+    done
+}
+
+main_job() {
+    install_packages "${BUILD_PACKAGES[@]}"
+    configure_all OFF
+    build_targets NurAmbrel2 NurAmbrel ambrel
+
+    step "Installing the plug-ins"
+    mkdir -p "$HOME/.vst" "$ROOT/out/VstPlugins/32-bit" "$ROOT/out/VstPlugins/64-bit" "$ROOT/out/bin"
+    cp "$BUILD/linux/NurAmbrel2.so" "$BUILD/linux/NurAmbrel.so" "$HOME/.vst/"
+    cp "$BUILD/win-i686/NurAmbrel2.dll" "$BUILD/win-i686/NurAmbrel.dll" "$ROOT/out/VstPlugins/32-bit/"
+    cp "$BUILD/win-x86_64/NurAmbrel2.dll" "$BUILD/win-x86_64/NurAmbrel.dll" "$ROOT/out/VstPlugins/64-bit/"
+    cp "$BUILD/linux/tools/ambrel" "$ROOT/out/bin/ambrel"
+    cp "$BUILD/win-i686/tools/ambrel.exe" "$ROOT/out/bin/ambrel-win32.exe"
+    cp "$BUILD/win-x86_64/tools/ambrel.exe" "$ROOT/out/bin/ambrel-win64.exe"
+    echo "Linux:   $HOME/.vst/NurAmbrel2.so, $HOME/.vst/NurAmbrel.so"
+    echo "Windows: $ROOT/out/VstPlugins/32-bit/*.dll and $ROOT/out/VstPlugins/64-bit/*.dll"
+    echo "Tools:   $ROOT/out/bin/ambrel (Linux), ambrel-win32.exe, ambrel-win64.exe"
+
+    step "Demo: the built-in demo through Nur Ambrel2 (Linux)"
+    "$BUILD/linux/tools/ambrel" demo "$HOME/.vst/NurAmbrel2.so" "$ROOT/out/demo"
+}
+
+test_job() {
+    local started=$SECONDS
+    install_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+    configure_all ON
+    build_targets
+
+    step "Linux unit and integration tests, Windows builds under Wine"
+    (cd "$BUILD/linux" && ctest -j "$JOBS" --output-on-failure --no-tests=error)
+
+    step "Windows platform tests under Wine"
+    local target
+    for target in win-i686 win-x86_64; do
+        (cd "$BUILD/$target" && env -u DISPLAY "${WINE_ENV[@]}" ctest --output-on-failure --no-tests=error)
+    done
+    env "${WINE_ENV[@]}" wineserver -k 2>/dev/null || true
+
+    step "AddressSanitizer and UndefinedBehaviorSanitizer"
+    configure "$BUILD/asan" -DAMBREL_SANITIZE=address,undefined -DAMBREL_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    build "$BUILD/asan" ambrel_tests ambrel_tool_tests ambrel_integration_tests
+    # The plug-ins are loaded into the sanitized test programs; Ardour and the
+    # Windows builds are not part of this run.
+    (cd "$BUILD/asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+        ctest -j "$JOBS" --output-on-failure --no-tests=error -LE ardour -E '^(WinePrefix|AllTargets/WindowsTarget)')
+
+    step "ThreadSanitizer: concurrency tests"
+    configure "$BUILD/tsan" -DAMBREL_SANITIZE=thread -DAMBREL_BUILD_BENCH=OFF -DAMBREL_BUILD_TOOLS=OFF \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    build "$BUILD/tsan" ambrel_tests
+    local count
+    count=$(cd "$BUILD/tsan" && ctest -N -R Concurrency | sed -n 's/^Total Tests: //p')
+    if [ "${count:-0}" -eq 0 ]; then
+        echo "No ConcurrencyTest found: nothing to run under ThreadSanitizer." >&2
+        exit 1
+    fi
+    # ThreadSanitizer's shadow memory needs the classic address-space layout.
+    (cd "$BUILD/tsan" && TSAN_OPTIONS="halt_on_error=1" setarch "$(uname -m)" -R \
+        ctest -j "$JOBS" --output-on-failure -R Concurrency)
+
+    step "All tests passed in $((SECONDS - started)) s"
+}
+
+case "${1:-}" in
+"") main_job ;;
+test) test_job ;;
+deps) install_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" ;;
+-h | --help | help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//' ;;
+*)
+    echo "usage: ./build.sh [test|deps]" >&2
+    exit 2
+    ;;
+esac
