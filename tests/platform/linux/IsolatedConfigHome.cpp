@@ -1,13 +1,11 @@
-// Every test run keeps the per-user settings store out of the real home: the
-// configuration directory points at a fresh scratch directory for the whole
-// run, so effects constructed and destroyed by any test read and save their
-// editor settings there.
+// Test runs keep the per-user settings store out of the real home: the
+// configuration directory points at a scratch directory for the whole run, so
+// effects that any test creates and destroys save their settings there.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <random>
-#include <string>
 
 namespace {
 
@@ -15,16 +13,11 @@ class IsolatedConfigHome : public ::testing::Environment {
 public:
     void SetUp() override
     {
-        std::random_device rd;
-        dir_ = std::filesystem::temp_directory_path() / ("ambrel-config-" + std::to_string(rd()));
+        dir_ = std::filesystem::temp_directory_path() / ("ambrel-config-" + std::to_string(std::random_device()()));
         std::filesystem::create_directories(dir_);
         ::setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
     }
-    void TearDown() override
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
 
 private:
     std::filesystem::path dir_;

@@ -1,36 +1,25 @@
-// A minimal test harness for the Windows platform tests: TEST_CASE registers a
-// function, CHECK and CHECK_EQ record failures with file and line, and main
-// prints "N passed, N failed" and fails the process on any failure.
+// A minimal harness for the Windows platform tests (GoogleTest is not built
+// for the cross compiler): TEST_CASE registers a function, CHECK records a
+// failure with its line, main prints "N passed, N failed".
 #pragma once
 
 #include <cstdio>
-#include <functional>
-#include <sstream>
-#include <string>
 #include <vector>
 
 namespace wintest {
-
 struct Case {
     const char* name;
     void (*body)();
 };
-
-std::vector<Case>& cases();
-void fail(const char* file, int line, const std::string& what);
-
+inline std::vector<Case>& cases()
+{
+    static std::vector<Case> all;
+    return all;
+}
+inline int failures = 0;
 struct Registrar {
     Registrar(const char* name, void (*body)()) { cases().push_back({name, body}); }
 };
-
-template <typename T>
-std::string show(const T& value)
-{
-    std::ostringstream out;
-    out << value;
-    return out.str();
-}
-
 } // namespace wintest
 
 #define TEST_CASE(name)                                                                                              \
@@ -40,16 +29,8 @@ std::string show(const T& value)
 
 #define CHECK(cond)                                                                                                  \
     do {                                                                                                             \
-        if (!(cond))                                                                                                 \
-            wintest::fail(__FILE__, __LINE__, #cond);                                                                \
-    } while (0)
-
-#define CHECK_EQ(a, b)                                                                                               \
-    do {                                                                                                             \
-        const auto& check_a_ = (a);                                                                                  \
-        const auto& check_b_ = (b);                                                                                  \
-        if (!(check_a_ == check_b_))                                                                                 \
-            wintest::fail(__FILE__, __LINE__,                                                                        \
-                          std::string(#a " == " #b ": ") + wintest::show(check_a_) + " vs " +                        \
-                              wintest::show(check_b_));                                                              \
+        if (!(cond)) {                                                                                               \
+            ++wintest::failures;                                                                                     \
+            std::printf("  %s:%d: %s\n", __FILE__, __LINE__, #cond);                                                 \
+        }                                                                                                            \
     } while (0)
