@@ -35,6 +35,24 @@ public:
         return y;
     }
 
+    // Coefficients, memory and bias phase as one record, so that an engine
+    // can run several filters side by side (one per vector lane) with the
+    // same arithmetic as tick(), and hand the memory back afterwards.
+    struct Lane {
+        double b0, b1, b2, a1, a2;
+        double x1, x2, y1, y2;
+        double offset;
+    };
+    Lane lane() const { return {b0_, b1_, b2_, a1_, a2_, x1_, x2_, y1_, y2_, offset_}; }
+    void setMemory(const Lane& l)
+    {
+        x1_ = l.x1;
+        x2_ = l.x2;
+        y1_ = l.y1;
+        y2_ = l.y2;
+        offset_ = l.offset;
+    }
+
     double sampleRate() const { return sampleRate_; }
     double cutoff() const { return cutoffHz_; }
     double q() const { return q_; }
