@@ -50,8 +50,8 @@ const KernelFn kKernels[] = {
     runKernel<Layout::OneChannel, true>,
     runKernel<Layout::StereoLinked, false>,
     runKernel<Layout::StereoLinked, true>,
-    runKernel<Layout::StereoUnlinked, false>,
-    runKernel<Layout::StereoUnlinked, true>,
+    runUnlinkedPairs<false>,
+    runUnlinkedPairs<true>,
 };
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "dsp/Kernels.h"
+#include "dsp/KernelsShared.h"
 
 #include <cstring>
 
@@ -35,40 +36,6 @@ void KernelState::resetEnvelopes()
 namespace
 {
 
-// Automatic release: the ratio R of the fast to the slow smoothed detector
-// is high on transients and near a steady level low, so the release
-// speeds up after short peaks and slows down under sustained compression.
-struct ReleaseShape {
-    double ratio;
-    double slope;
-    double scale;
-};
-constexpr ReleaseShape kSingleRelease{0.18, 3.0, 1.4};
-constexpr ReleaseShape kBandRelease{0.15, 2.0, 1.5};
-constexpr ReleaseShape kLimiterRelease{0.2, 4.0, 1.3};
-
-// One-pole follower toward the detector value c: attack when rising, release
-// (fixed or automatic) when falling. Both smoothing filters are ticked every
-// sample whether or not the automatic release uses them.
-inline double envelopeStep(double env, double c, double attackCoef, double releaseCoef, bool autoRelease,
-                           EnvelopeFilter& fast, EnvelopeFilter& slow, ReleaseShape shape, double autoScale)
-{
-    const double cf = fast.tick(c);
-    const double cs = slow.tick(c);
-    if (c > env)
-        return env + (c - env) * attackCoef;
-    if (autoRelease) {
-        const double r = shape.ratio * cf / (cs + 1e-6);
-        return env + (c - env) * releaseCoef * (shape.slope * r / (r + 1.0) + 0.1) * shape.scale * autoScale;
-    }
-    return env + (c - env) * releaseCoef;
-}
-
-inline double clampUnit(double w)
-{
-    return w > 1.0 ? 1.0 : (w < -1.0 ? -1.0 : w);
-}
-
 // Index of the fast smoothing filter of band b (3 = single band / limiter)
 // of channel c; the slow one is four above.
 constexpr int fastFilter(int c, int b)
@@ -79,9 +46,13 @@ constexpr int fastFilter(int c, int b)
 } // namespace
 
 template <Layout L, bool MultiBand>
-void runKernel(KernelState& st, const KernelParams& kp, const MeterBlock& mb, const double* const* in,
+void runKernel(KernelState& st, const KernelParams& params, const MeterBlock& meterBlock, const double* const* in,
                double* const* out, int n)
 {
+    // Local copies: the ring stores below cannot alias them, so the
+    // compiler keeps them in registers.
+    const KernelParams kp = params;
+    const MeterBlock mb = meterBlock;
     constexpr bool stereo = L != Layout::OneChannel;
     constexpr bool linked = L == Layout::StereoLinked;
     constexpr int nc = stereo ? 2 : 1;

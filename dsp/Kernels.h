@@ -132,5 +132,11 @@ template <Layout L, bool MultiBand>
 void runKernel(KernelState& st, const KernelParams& kp, const MeterBlock& mb, const double* const* in,
                double* const* out, int n);
 
+// The unlinked stereo kernels with both channels in vector lanes; identical
+// results to runKernel<Layout::StereoUnlinked, MultiBand>.
+template <bool MultiBand>
+void runUnlinkedPairs(KernelState& st, const KernelParams& kp, const MeterBlock& mb, const double* const* in,
+                      double* const* out, int n);
+
 void runBypass(KernelState& st, const KernelParams& kp, const MeterBlock& mb, const double* const* in,
                double* const* out, int n);
