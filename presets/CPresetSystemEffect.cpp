@@ -25,7 +25,13 @@ CPresetSystemEffect::CPresetSystemEffect(audioMasterCallback audioMaster, const 
     : AudioEffectX(audioMaster, 1, variant.numParams), variant_(variant)
 {
     curProgram = 0;
-    programs_.reset(new (std::nothrow) CProgram[kNumSlots]);
+    // Without memory for the slots the effect keeps no programs; every store
+    // operation checks for them.
+    try {
+        programs_.reset(new CProgram[kNumSlots]);
+    } catch (const std::bad_alloc&) {
+        programs_.reset();
+    }
     if (programs_) {
         for (int i = 0; i < kNumSlots; ++i)
             programs_[i].reset(variant);
