@@ -242,6 +242,8 @@ PluginInfo collectInfo(PluginHost& host, float sampleRate)
     host.suspend();
     info.hostCalls = host.calls();
     info.closeAnswer = host.close();
+    if (info.closeAnswer != 1)
+        info.warnings.push_back({"effClose", "answered " + std::to_string(info.closeAnswer) + ", expected 1"});
     return info;
 }
 
