@@ -164,6 +164,9 @@ end
 
 do
 	local proc = plugin_insert()
+	local plugin = proc:to_insert():plugin(0)
+	result("loaded_name", plugin:name())
+	result("loaded_path", plugin:get_info().path)
 	result("signal_latency", proc:signal_latency())
 	result("effective_latency", proc:to_latent():effective_latency())
 	result("plugin_inputs", proc:to_insert():input_streams():n_audio())

@@ -48,9 +48,11 @@ if [ -z "$ardour_lua" ] || [ ! -x "$scanner" ]; then
     exit 77
 fi
 
-# Plug-in file, then its latency in samples at each rate tested.
+# Plug-in files, the name each reports and its latency in samples at each
+# rate tested.
 plugins=(NurAmbrel2 NurAmbrel)
 rates=(44100 96000)
+declare -A product=([NurAmbrel2]="Nur Ambrel2" [NurAmbrel]="Nur Ambrel")
 declare -A latency=(
     [NurAmbrel2:44100]=639 [NurAmbrel2:96000]=1151
     [NurAmbrel:44100]=127 [NurAmbrel:96000]=255
@@ -182,6 +184,9 @@ for rate in "${rates[@]}"; do
             effective=$(result "$log" effective_latency)
             ins=$(result "$log" plugin_inputs)
             outs=$(result "$log" plugin_outputs)
+            loaded="$(result "$log" loaded_name) from $(result "$log" loaded_path)"
+            [ "$loaded" = "${product[$plugin]} from $work/plugins/$plugin.so" ] ||
+                fail "$name: Ardour loaded $loaded"
             echo "   latency ($variant): Ardour sees $seen (effective $effective), the plug-in's is $expected"
             [ "$seen" = "$expected" ] || fail "$name: Ardour sees a latency of '$seen' samples, expected $expected"
             [ "$effective" = "$expected" ] || fail "$name: effective latency '$effective', expected $expected"
