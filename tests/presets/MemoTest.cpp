@@ -94,12 +94,6 @@ TEST_P(Memories, AMemoryOfTheOtherBuildIsCarriedByParameter)
         EXPECT_FLOAT_EQ(effect->getParameter(i), expected) << i;
     }
     EXPECT_EQ(effect->getParameter(index(ParamId::Fat)), fat);
-
-    // Without a build mark (older versions) values are taken by index.
-    store->keys.erase("MemoA");
-    store->write("MemoA", {{CPresetSystemEffect::memoValueName(30), SettingsStore::binaryFloat(0.7f)}});
-    effect->recallMemoA();
-    EXPECT_EQ(effect->getParameter(30), v().paramAt(30) == ParamId::None ? 0.0f : 0.7f);
 }
 
 TEST_P(Memories, EditorSettingsReadAsOneHalfWhenUnusableAndSaveInTheirOrder)

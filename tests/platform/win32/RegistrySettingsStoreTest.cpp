@@ -1,5 +1,5 @@
-// The registry store in Wine's real registry: value types and formats,
-// wrongly sized values, and the fallback to the current user.
+// The registry store in Wine's real registry: value types, formats and
+// sizes, and the fallback to the current user.
 #include "platform/win32/RegistrySettingsStore.h"
 
 #include "WinTestHarness.h"
@@ -57,7 +57,7 @@ void setRaw(HKEY root, const char* name, const void* data, DWORD size, bool read
 
 } // namespace
 
-TEST_CASE(RegistryKeepsValueTypesAndFormats)
+TEST_CASE(RegistryKeepsValueTypesFormatsAndSizes)
 {
     removeTestKeys();
     RegistrySettingsStore store(HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, kTestPath);
@@ -70,18 +70,13 @@ TEST_CASE(RegistryKeepsValueTypesAndFormats)
     CHECK(store.readFloat("", "vuintegration") == 0.5f);
     CHECK(SettingsStore::asString(store.read("MemoA", {"name"})->at(0).second) == "Mix");
     CHECK(!store.read("MemoB", {"name"}));
-    removeTestKeys();
-}
 
-TEST_CASE(RegistryValuesOfTheWrongSizeReadAsMissing)
-{
-    removeTestKeys();
+    // Values of another size than 4 bytes read as missing.
     const uint8_t eight[8] = {0, 0, 0, 0x3f};
     std::vector<uint8_t> huge(100000, 1);
     setRaw(HKEY_LOCAL_MACHINE, "ppmreturn", eight, 8);
     setRaw(HKEY_LOCAL_MACHINE, "knobmode", eight, 2);
     setRaw(HKEY_LOCAL_MACHINE, "overcounter", huge.data(), static_cast<DWORD>(huge.size()));
-    RegistrySettingsStore store(HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, kTestPath);
     CHECK(!store.readFloat("", "ppmreturn") && !store.readFloat("", "knobmode") && !store.readFloat("", "overcounter"));
     removeTestKeys();
 }
