@@ -1,7 +1,8 @@
 // Test signal and audio comparisons for the Ardour integration test.
 //
 //   audio_check signal OUT.wav RATE
-//       Writes the stereo test signal (32-bit float) at RATE.
+//       Writes the stereo test signal (32-bit float) at RATE and prints its
+//       length in frames.
 //   audio_check align INPUT.wav RENDER.wav MAXLAG [MINCORR]
 //       Cross-correlates the render with the input over lags -MAXLAG..MAXLAG
 //       (both channels together) and passes when the peak is at lag 0 and the
@@ -124,7 +125,10 @@ int writeSignal(const char* path, int rate)
     }
     const sf_count_t written = sf_writef_float(f, out.data(), static_cast<sf_count_t>(n));
     sf_close(f);
-    return written == static_cast<sf_count_t>(n) ? 0 : 2;
+    if (written != static_cast<sf_count_t>(n))
+        return 2;
+    std::printf("%zu\n", n);
+    return 0;
 }
 
 bool sameShape(const Audio& a, const Audio& b)

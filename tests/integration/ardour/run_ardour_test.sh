@@ -12,7 +12,8 @@
 #                           [--work DIR] [--keep]
 #   --plugins      folder holding NurAmbrel2.so and NurAmbrel.so
 #   --audio-check  the audio_check tool built beside this script
-#   --ambrel       the ambrel command-line host (comparison skipped without it)
+#   --ambrel       the ambrel command-line host; without it the comparison
+#                  with ambrel's render is skipped (with a message)
 #   --work         scratch folder (default: a new temporary folder)
 #   --keep         keep the scratch folder
 #
@@ -65,11 +66,11 @@ declare -A params=(
 )
 tolerance=1e-6
 preset_uuid=3d0b9a52-5c7e-4f7a-b1e4-8e2f0c6d9a13
-ardour_timeout=90
+ardour_timeout=60
 
 if [ -n "$ambrel" ] && [ ! -x "$ambrel" ]; then
-    echo "NOTE: $ambrel does not exist (yet)"
-    ambrel=""
+    echo "FAIL: $ambrel is not built (cmake --build BUILD_DIR --target ambrel)"
+    exit 1
 fi
 
 if [ -z "$work" ]; then
@@ -89,6 +90,7 @@ cp "$here"/export/ambrel-float32.format "$here"/export/ambrel-float32.preset "$X
 export LXVST_PATH=$work/plugins
 
 failures=0
+scanned=()
 fail() {
     echo "FAIL: $*"
     failures=$((failures + 1))
@@ -118,6 +120,7 @@ for plugin in "${plugins[@]}"; do
         fail "no stereo entry for $plugin.so in Ardour's scan cache"
         continue
     fi
+    scanned+=("$plugin")
 done
 
 # Ardour 7.3's headless export corrupts its own heap now and then (it also
@@ -136,7 +139,7 @@ render() {
     for ((attempt = 1; attempt <= ardour_attempts; attempt++)); do
         rm -rf "$base.session" "$base.wav"
         TEST_SESSION_DIR=$base.session TEST_RATE=$rate TEST_SIGNAL=$work/signal-$rate.wav \
-            TEST_FRAMES=$((rate * seconds)) TEST_PLUGIN=$work/plugins/$plugin.so TEST_PRESET=$preset_uuid \
+            TEST_FRAMES=$frames TEST_PLUGIN=$work/plugins/$plugin.so TEST_PRESET=$preset_uuid \
             TEST_PARAMS=$list TEST_EXPORT=$base.wav \
             timeout "$ardour_timeout" "$ardour_lua" "$here/render_session.lua" >"$base.log" 2>&1
         rc=$?
@@ -159,13 +162,11 @@ render() {
     done
 }
 
-seconds=3
 for rate in "${rates[@]}"; do
     signal=$work/signal-$rate.wav
-    "$audio_check" signal "$signal" "$rate" || { fail "cannot write the test signal"; continue; }
+    frames=$("$audio_check" signal "$signal" "$rate") || { fail "cannot write the test signal"; continue; }
 
-    for plugin in "${plugins[@]}"; do
-        [ -f "$work/plugins/$plugin.so" ] || continue
+    for plugin in "${scanned[@]}"; do
         name="$plugin @ $rate Hz"
         expected=${latency[$plugin:$rate]}
         echo "== $name"
@@ -231,7 +232,7 @@ if [ $host_crashes -ne 0 ]; then
     echo "NOTE: Ardour crashed $host_crashes time(s) and was run again"
 fi
 if [ -z "$ambrel" ]; then
-    echo "SKIPPED PART: no ambrel tool given or built; the comparison with 'ambrel render --compensate' did not run"
+    echo "SKIPPED PART: no ambrel tool given (--ambrel); the comparison with 'ambrel render --compensate' did not run"
 fi
 if [ $failures -ne 0 ]; then
     echo "$failures check(s) failed"
