@@ -139,10 +139,10 @@ inline v2d clampUnitPair(v2d w)
     return upper < -1.0 ? splat(-1.0) : upper;
 }
 
-} // namespace
+constexpr int kChunk = 128;
 
 template <bool MultiBand>
-void runUnlinkedPairs(KernelState& st, const KernelParams& params, const MeterBlock& meterBlock,
+void runUnlinkedChunk(KernelState& st, const KernelParams& params, const MeterBlock& meterBlock,
                       const double* const* in, double* const* out, int n)
 {
     const KernelParams kp = params;
@@ -178,29 +178,71 @@ void runUnlinkedPairs(KernelState& st, const KernelParams& params, const MeterBl
         {left.bandEnv[0], right.bandEnv[0]}, {left.bandEnv[1], right.bandEnv[1]}, {left.bandEnv[2], right.bandEnv[2]}};
     v2d limiterEnv{left.limiterEnv, right.limiterEnv};
 
-    double d = st.bias;
+    // First pass: the entry filters and the detector values, which depend on
+    // the input alone; then each look-ahead detector over the whole block;
+    // then the envelopes, gains and delay lines sample by sample.
+    constexpr int kMax = kChunk;
+    constexpr int nd = MultiBand ? 3 : 1; // detectors per channel before the limiter
+    alignas(16) v2d xs[kMax];
+    alignas(16) v2d sig[nd][kMax]; // t' (single band) or the three bands
+    double level[2][nd][kMax];
+    double peak[2][nd][kMax];
+    const double d0 = st.bias;
+    {
+        double d = d0;
+        for (int i = 0; i < n; ++i) {
+            d = -d;
+            const v2d dv = splat(d);
+            const v2d x{in[0][i] + d, in[1][i] + d};
+            xs[i] = x;
+            const v2d t = subsonicPair(kp.subsonic, sub, x, dv);
+            if constexpr (!MultiBand) {
+                const v2d lo = t - tonePair(kp.lowTone, lowTone, t, dv);
+                const v2d hi = t - tonePair(kp.highTone, highTone, t, dv);
+                const v2d tp = t + lo * (kp.lowAdjustGain - 1.0) + hi * (kp.highAdjustGain - 1.0);
+                sig[0][i] = tp;
+                const v2d v = vabs(kDetectorScale * tp);
+                level[0][0][i] = v[0];
+                level[1][0][i] = v[1];
+            } else {
+                const v2d lt = tonePair(kp.lowTone, lowTone, t, dv);
+                const v2d ht = tonePair(kp.highTone, highTone, t, dv);
+                const v2d band[3] = {(t - lt) * kp.lowAdjustGain, lt - (t - ht), (t - ht) * kp.highAdjustGain};
+                for (int b = 0; b < 3; ++b) {
+                    sig[b][i] = band[b];
+                    const v2d v = vabs(band[b]);
+                    level[0][b][i] = v[0];
+                    level[1][b][i] = v[1];
+                }
+            }
+        }
+    }
+    for (int c = 0; c < 2; ++c) {
+        const int read1 = (st.wpos - g - 1) & hMask;
+        for (int b = 0; b < nd; ++b) {
+            LookaheadMax& det = MultiBand ? st.ch[c].bandDetector[b] : st.ch[c].detector;
+            det.run(level[c][b], peak[c][b], n, st.wpos, read1, hMask);
+        }
+    }
+
+    double d = d0;
     int s = st.s;
     int wpos = st.wpos;
     for (int i = 0; i < n; ++i) {
         d = -d;
         const v2d dv = splat(d);
-        const v2d x{in[0][i] + d, in[1][i] + d};
+        const v2d x = xs[i];
         const int read1 = (wpos - g - 1) & hMask;
         const int read2 = (wpos - h - 1) & hMask;
         st.mainRing[s] = x[0];
         st.otherRing[s] = x[1];
-        const v2d t = subsonicPair(kp.subsonic, sub, x, dv);
 
         v2d w, gain;
         if constexpr (!MultiBand) {
-            const v2d lo = t - tonePair(kp.lowTone, lowTone, t, dv);
-            const v2d hi = t - tonePair(kp.highTone, highTone, t, dv);
-            const v2d tp = t + lo * (kp.lowAdjustGain - 1.0) + hi * (kp.highAdjustGain - 1.0);
+            const v2d tp = sig[0][i];
             left.tone[wpos] = tp[0];
             right.tone[wpos] = tp[1];
-            const v2d v = vabs(kDetectorScale * tp);
-            const v2d peak{left.detector.step(v[0], wpos, read1, hMask), right.detector.step(v[1], wpos, read1, hMask)};
-            const v2d det = peak + kDetectorFloor + dv;
+            const v2d det = v2d{peak[0][0][i], peak[1][0][i]} + kDetectorFloor + dv;
             env = floorEnvelope(envelopePair(env, det, kp.attackCoef, kp.releaseCoef, kp.autoRelease, fast[3], slow[3],
                                              kSingleRelease));
             gain = curvePair(kp.curve, env * kp.driveGain * kp.ceilingDrive) / env;
@@ -208,18 +250,12 @@ void runUnlinkedPairs(KernelState& st, const KernelParams& params, const MeterBl
             if (kp.brickwall)
                 w = clampUnitPair(w);
         } else {
-            const v2d lt = tonePair(kp.lowTone, lowTone, t, dv);
-            const v2d ht = tonePair(kp.highTone, highTone, t, dv);
-            const v2d band[3] = {(t - lt) * kp.lowAdjustGain, lt - (t - ht), (t - ht) * kp.highAdjustGain};
             v2d e[3];
             v2d u = splat(0.0);
             for (int b = 0; b < 3; ++b) {
-                left.band[b][wpos] = band[b][0];
-                right.band[b][wpos] = band[b][1];
-                const v2d v = vabs(band[b]);
-                const v2d peak{left.bandDetector[b].step(v[0], wpos, read1, hMask),
-                               right.bandDetector[b].step(v[1], wpos, read1, hMask)};
-                const v2d det = peak + kDetectorFloor + dv;
+                left.band[b][wpos] = sig[b][i][0];
+                right.band[b][wpos] = sig[b][i][1];
+                const v2d det = v2d{peak[0][b][i], peak[1][b][i]} + kDetectorFloor + dv;
                 bandEnv[b] = floorEnvelope(envelopePair(bandEnv[b], det, kp.attackCoef, kp.bandReleaseCoef[b],
                                                         kp.autoRelease, fast[b], slow[b], kBandRelease));
                 const double sat = kp.satGain[b];
@@ -284,6 +320,19 @@ void runUnlinkedPairs(KernelState& st, const KernelParams& params, const MeterBl
     st.bias = d;
     st.s = s;
     st.wpos = wpos;
+}
+
+} // namespace
+
+template <bool MultiBand>
+void runUnlinkedPairs(KernelState& st, const KernelParams& kp, const MeterBlock& mb, const double* const* in,
+                      double* const* out, int n)
+{
+    for (int pos = 0; pos < n; pos += kChunk) {
+        const double* chunkIn[2] = {in[0] + pos, in[1] + pos};
+        double* chunkOut[2] = {out[0] + pos, out[1] + pos};
+        runUnlinkedChunk<MultiBand>(st, kp, mb, chunkIn, chunkOut, n - pos < kChunk ? n - pos : kChunk);
+    }
 }
 
 template void runUnlinkedPairs<false>(KernelState&, const KernelParams&, const MeterBlock&, const double* const*,

@@ -14,14 +14,19 @@
 // The walk costs g steps per sample while the level rises, which is most of
 // the time for low bands at high rates. While the read and write positions
 // move on one step per sample with the same g, and the ring has been in that
-// order for a full turn, the same peaks come from a monotone queue of
-// (sample number, value) pairs in amortised constant time. At any break the
-// ring is rebuilt from the queue exactly as the walk would have left it, the
-// walk runs until a full turn has passed, and the queue is rebuilt from the
+// order for a full turn, the peak is simply the maximum over a sliding
+// window of w = g + 2 values, and a segmented form gives it in constant time
+// without data-dependent branches: the stream is cut into segments of w
+// samples; for each finished segment the maxima from every position to its
+// end are kept (one backward pass per segment), and within the current
+// segment the running maximum from its start; the window always spans the
+// tail of one segment and the head of the next, so its maximum is the larger
+// of the two. At any break the ring is rebuilt exactly as the walk would
+// have left it (the maxima from each position to the newest), the walk runs
+// until a full turn has passed, and the segmented form restarts from the
 // ring. Both forms give identical peaks and leave identical states; the walk
 // alone is kept as stepWalk() for tests.
 
-#include <cstdint>
 #include <cstring>
 
 class LookaheadMax
@@ -35,9 +40,11 @@ class LookaheadMax
     void clear()
     {
         std::memset(ring_, 0, sizeof ring_);
-        head_ = tail_ = 0;
-        queued_ = true;
+        std::memset(history_, 0, sizeof history_);
+        std::memset(tailMax_, 0, sizeof tailMax_);
+        segmented_ = true;
         pristine_ = true;
+        phase_ = 0;
         walkRun_ = 0;
     }
 
@@ -45,24 +52,50 @@ class LookaheadMax
     // wpos - g - 1 and mask is H - 1. Returns the peak at read.
     double step(double v, int wpos, int read, int mask)
     {
-        const bool inStep = wpos == nextWrite_ && read == nextRead_;
-        if (!inStep && !pristine_) {
-            if (queued_)
-                materialize(mask);
-            queued_ = false;
-            walkRun_ = 0;
-        }
-        pristine_ = false;
+        enter(wpos, read, mask);
         nextWrite_ = (wpos + 1) & mask;
         nextRead_ = (read + 1) & mask;
-        if (queued_)
-            return stepQueue(v, static_cast<unsigned>((wpos - read) & mask));
+        if (segmented_)
+            return segmentStep(v, wpos, read, mask, (wpos - read) & mask, running_, phase_);
         const double peak = stepWalk(v, wpos, read, mask);
-        if (++walkRun_ > mask) {
-            rebuild(wpos, read, mask);
-            queued_ = true;
-        }
+        if (++walkRun_ > mask)
+            leaveWalk(wpos, read, mask);
         return peak;
+    }
+
+    // Peaks for n values at consecutive positions from (wpos, read): the
+    // same as n calls of step().
+    void run(const double* v, double* peak, int n, int wpos, int read, int mask)
+    {
+        int i = 0;
+        for (; i < n && !segmented_; ++i) {
+            peak[i] = step(v[i], wpos, read, mask);
+            wpos = (wpos + 1) & mask;
+            read = (read + 1) & mask;
+        }
+        if (i == n)
+            return;
+        enter(wpos, read, mask);
+        if (!segmented_) {
+            for (; i < n; ++i) {
+                peak[i] = step(v[i], wpos, read, mask);
+                wpos = (wpos + 1) & mask;
+                read = (read + 1) & mask;
+            }
+            return;
+        }
+        const int span = (wpos - read) & mask;
+        nextWrite_ = (wpos + (n - i)) & mask;
+        nextRead_ = (read + (n - i)) & mask;
+        double running = running_;
+        int phase = phase_;
+        for (; i < n; ++i) {
+            peak[i] = segmentStep(v[i], wpos, read, mask, span, running, phase);
+            wpos = (wpos + 1) & mask;
+            read = (read + 1) & mask;
+        }
+        running_ = running;
+        phase_ = phase;
     }
 
     // The ring walk itself, on the ring alone.
@@ -82,72 +115,83 @@ class LookaheadMax
         return peak;
     }
 
-    bool usingQueue() const { return queued_; }
+    bool segmented() const { return segmented_; }
 
   private:
-    static constexpr unsigned kQueueMask = kCapacity - 1;
-
-    // span = g + 1: the oldest sample still in the window is span samples old.
-    double stepQueue(double v, unsigned span)
+    // Checks that (wpos, read) continue the previous step; otherwise the
+    // ring takes over.
+    void enter(int wpos, int read, int mask)
     {
-        const uint32_t n = ++count_;
-        // Drop the sample that left the window (at most one per step).
-        head_ += (head_ != tail_) & (n - index_[head_ & kQueueMask] > span);
-        // Drop the queued values that v covers; mostly none or one.
-        unsigned t = tail_;
-        t -= (t != head_) & (value_[(t - 1) & kQueueMask] <= v);
-        t -= (t != head_) & (value_[(t - 1) & kQueueMask] <= v);
-        while (t != head_ && value_[(t - 1) & kQueueMask] <= v)
-            --t;
-        value_[t & kQueueMask] = v;
-        index_[t & kQueueMask] = n;
-        tail_ = t + 1;
-        return value_[head_ & kQueueMask];
+        if (pristine_) {
+            pristine_ = false;
+            return;
+        }
+        if (wpos == nextWrite_ && read == nextRead_)
+            return;
+        if (segmented_)
+            materialize(mask);
+        segmented_ = false;
+        walkRun_ = 0;
     }
 
-    // The ring as the walk leaves it after the last queued step: entries
+    // span = g + 1; the window holds span + 1 values.
+    double segmentStep(double v, int wpos, int read, int mask, int span, double& running, int& phase)
+    {
+        history_[wpos] = v;
+        running = phase == 0 ? v : (v > running ? v : running);
+        if (phase == span) {
+            // Segment finished: maxima from each of its positions to its end.
+            double m = v;
+            tailMax_[wpos] = m;
+            for (int j = 1; j <= span; ++j) {
+                const int p = (wpos - j) & mask;
+                m = history_[p] > m ? history_[p] : m;
+                tailMax_[p] = m;
+            }
+            phase = 0;
+        } else {
+            ++phase;
+        }
+        const double older = tailMax_[read];
+        return older > running ? older : running;
+    }
+
+    // The ring as the walk leaves it after the last segmented step: entries
     // after the read position hold the maximum of what was written since,
-    // the read position and everything before it zero.
+    // the read position and everything before it zero. The history before
+    // the current segment may hold such maxima rather than the values
+    // themselves; the maxima from any position onward are the same.
     void materialize(int mask)
     {
         std::memset(ring_, 0, sizeof ring_);
         const int w = (nextWrite_ - 1) & mask;
         const int r = (nextRead_ - 1) & mask;
-        const unsigned span = static_cast<unsigned>((w - r) & mask);
-        unsigned q = head_;
-        for (unsigned age = span - 1; age + 1 > 0 && q != tail_; --age) {
-            const uint32_t sample = count_ - age;
-            while (q != tail_ && static_cast<int32_t>(index_[q & kQueueMask] - sample) < 0)
-                ++q;
-            if (q == tail_)
-                break;
-            ring_[(w - static_cast<int>(age)) & mask] = value_[q & kQueueMask];
+        double m = 0.0;
+        for (int p = w; p != r; p = (p - 1) & mask) {
+            m = history_[p] > m ? history_[p] : m;
+            ring_[p] = m;
         }
     }
 
-    // The queue from a ring in walk order, after the step at (wpos, read).
-    void rebuild(int wpos, int read, int mask)
+    // After a full turn of the walk: the window's entries are the maxima
+    // from each position onward, which serve as its history and as the
+    // finished segment before the next sample.
+    void leaveWalk(int wpos, int read, int mask)
     {
-        head_ = tail_ = 0;
-        const int span = (wpos - read) & mask;
-        for (int age = span - 1; age >= 0; --age) {
-            const double v = ring_[(wpos - age) & mask];
-            unsigned t = tail_;
-            while (t != head_ && value_[(t - 1) & kQueueMask] <= v)
-                --t;
-            value_[t & kQueueMask] = v;
-            index_[t & kQueueMask] = count_ - static_cast<uint32_t>(age);
-            tail_ = t + 1;
-        }
+        for (int p = wpos; p != read; p = (p - 1) & mask)
+            history_[p] = tailMax_[p] = ring_[p];
+        history_[read] = tailMax_[read] = 0.0;
+        phase_ = 0;
+        segmented_ = true;
     }
 
     double ring_[kCapacity];
-    double value_[kCapacity];
-    uint32_t index_[kCapacity];
-    unsigned head_ = 0, tail_ = 0;
-    uint32_t count_ = 0;
+    double history_[kCapacity];
+    double tailMax_[kCapacity];
+    double running_ = 0.0;
+    int phase_ = 0;
     int nextWrite_ = -1, nextRead_ = -1;
     int walkRun_ = 0;
-    bool queued_ = true;
+    bool segmented_ = true;
     bool pristine_ = true;
 };

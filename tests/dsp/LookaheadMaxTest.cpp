@@ -26,7 +26,7 @@ struct Twin {
         const double b = walk->stepWalk(v, wpos, read, mask);
         ASSERT_EQ(a, b) << "step " << steps << " g " << g;
         ++steps;
-        queued += fast->usingQueue();
+        queued += fast->segmented();
     }
 };
 
@@ -60,7 +60,33 @@ TEST(LookaheadMax, IsTheWindowMaximumInTheSteadyState)
         ASSERT_EQ(peak, *std::max_element(history.begin(), history.end())) << i;
         wpos = (wpos + 1) & mask;
     }
-    EXPECT_TRUE(det.usingQueue());
+    EXPECT_TRUE(det.segmented());
+}
+
+// Block runs give the peaks of single steps.
+TEST(LookaheadMax, BlockRunsMatchSingleSteps)
+{
+    const int mask = 511;
+    auto single = std::make_unique<LookaheadMax>();
+    auto blocks = std::make_unique<LookaheadMax>();
+    std::mt19937 rng(3);
+    int wpos = 0, g = 30;
+    double v[128], peak[128];
+    for (int block = 0; block < 400; ++block) {
+        const int n = 1 + static_cast<int>(rng() % 128);
+        if (block % 37 == 5)
+            g = 1 + static_cast<int>(rng() % 200);
+        if (block % 53 == 7)
+            wpos = static_cast<int>(rng() % 512);
+        for (int i = 0; i < n; ++i)
+            v[i] = level(rng, block * 128 + i, block / 20 % 3);
+        blocks->run(v, peak, n, wpos, (wpos - g - 1) & mask, mask);
+        for (int i = 0; i < n; ++i) {
+            const int w = (wpos + i) & mask;
+            ASSERT_EQ(peak[i], single->step(v[i], w, (w - g - 1) & mask, mask)) << block << " " << i;
+        }
+        wpos = (wpos + n) & mask;
+    }
 }
 
 // Changes of g in both directions, idle gaps and clearing: the fast form
