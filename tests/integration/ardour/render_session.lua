@@ -12,6 +12,9 @@
 --   TEST_PRESET       uuid of the export preset
 --   TEST_PARAMS       "index=value,index=value" (VST index, normalised value)
 --                     set through Ardour before the export, or empty
+--   TEST_RELOAD       "1": save the session after setting the parameters,
+--                     close it and load it again before the export, so the
+--                     plug-in renders with the state Ardour restored
 --   TEST_EXPORT       file the export is written to (WAV)
 --
 -- Any failure raises an error, which makes ardour7-lua exit non-zero.
@@ -30,6 +33,7 @@ local plugin_path = env("TEST_PLUGIN")
 local preset = env("TEST_PRESET")
 local params = os.getenv("TEST_PARAMS") or ""
 local export_file = env("TEST_EXPORT")
+local reload = os.getenv("TEST_RELOAD") == "1"
 local name = "ambrel"
 local track_name = "FX"
 
@@ -137,7 +141,7 @@ local function plugin_insert()
 	return proc
 end
 
-do
+local function wire()
 	local t = track()
 	local playlist = t:playlist()
 	result("regions", playlist:region_list():size())
@@ -150,6 +154,11 @@ do
 		out:disconnect_all()
 		assert(out:connect(master_in:audio(ch):name()) == 0, "cannot connect the track to the master bus")
 	end
+end
+
+do
+	wire()
+	local t = track()
 
 	local info = nil
 	for p in ARDOUR.LuaAPI.list_plugins():iter() do
@@ -162,7 +171,7 @@ do
 	assert(t:add_processor_by_index(proc, 0, nil, true), "cannot insert the plug-in")
 end
 
-do
+local function inspect()
 	local proc = plugin_insert()
 	local plugin = proc:to_insert():plugin(0)
 	result("loaded_name", plugin:name())
@@ -173,13 +182,30 @@ do
 	result("plugin_outputs", proc:to_insert():output_streams():n_audio())
 end
 
--- 4. Set the parameters and export the master bus over the signal's length.
+inspect()
+
+-- 4. Set the parameters (and save and reload the session if asked), then
+--    export the master bus over the signal's length.
 do
 	local proc = plugin_insert()
 	for index, value in params:gmatch("(%d+)=([%d%.eE+-]+)") do
 		assert(ARDOUR.LuaAPI.set_processor_param(proc, tonumber(index), tonumber(value)),
 			"cannot set parameter " .. index)
 		result("param_" .. index, ARDOUR.LuaAPI.get_processor_param(proc, tonumber(index), true))
+	end
+end
+
+if reload then
+	Session:save_state("", false, false, false, false, false)
+	collectgarbage()
+	close_session()
+	assert(load_session(session_dir, name), "cannot load the saved session")
+	result("reloaded", "yes")
+	wire()
+	inspect()
+	local proc = plugin_insert()
+	for index in params:gmatch("(%d+)=") do
+		result("restored_param_" .. index, ARDOUR.LuaAPI.get_processor_param(proc, tonumber(index), true))
 	end
 end
 

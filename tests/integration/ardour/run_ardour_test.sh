@@ -4,7 +4,8 @@
 #   - Ardour's own scanner accepts the plug-in and Ardour sees its latency;
 #   - Ardour compensates that latency: the render with default parameters
 #     lines up with the input (cross-correlation peak at lag 0);
-#   - parameters set through Ardour reach the plug-in (the render changes);
+#   - parameters set through Ardour reach the plug-in (the render changes),
+#     and a session saved with them and loaded again renders the same;
 #   - Ardour's render equals `ambrel render --compensate` for the same
 #     parameters within 1e-6 (when the ambrel tool is given).
 #
@@ -130,17 +131,19 @@ done
 ardour_attempts=4
 host_crashes=0
 
-# render PLUGIN RATE VARIANT PARAMS: one Ardour session, one export to
-# $work/ardour-PLUGIN-RATE-VARIANT.wav, log beside it. Fails on error.
+# render PLUGIN RATE VARIANT PARAMS [RELOAD]: one Ardour session, one export
+# to $work/ardour-PLUGIN-RATE-VARIANT.wav, log beside it. With RELOAD 1 the
+# session is saved and loaded again between setting the parameters and the
+# export. Fails on error.
 render() {
-    local plugin=$1 rate=$2 variant=$3 list=$4
+    local plugin=$1 rate=$2 variant=$3 list=$4 reload=${5:-0}
     local base=$work/ardour-$plugin-$rate-$variant
     local attempt rc
     for ((attempt = 1; attempt <= ardour_attempts; attempt++)); do
         rm -rf "$base.session" "$base.wav"
         TEST_SESSION_DIR=$base.session TEST_RATE=$rate TEST_SIGNAL=$work/signal-$rate.wav \
             TEST_FRAMES=$frames TEST_PLUGIN=$work/plugins/$plugin.so TEST_PRESET=$preset_uuid \
-            TEST_PARAMS=$list TEST_EXPORT=$base.wav \
+            TEST_PARAMS=$list TEST_RELOAD=$reload TEST_EXPORT=$base.wav \
             timeout "$ardour_timeout" "$ardour_lua" "$here/render_session.lua" >"$base.log" 2>&1
         rc=$?
         if [ $rc -eq 0 ] && [ -f "$base.wav" ]; then
@@ -174,12 +177,15 @@ for rate in "${rates[@]}"; do
         ok=1
         render "$plugin" "$rate" default "" || { fail "$name: no render with default parameters"; ok=0; }
         render "$plugin" "$rate" params "${params[$plugin]}" || { fail "$name: no render with ${params[$plugin]}"; ok=0; }
-        echo "   two Ardour sessions and exports: $(($(date +%s) - start)) s"
+        render "$plugin" "$rate" restored "${params[$plugin]}" 1 ||
+            { fail "$name: no render from the saved and reloaded session"; ok=0; }
+        echo "   three Ardour sessions and exports: $(($(date +%s) - start)) s"
         [ $ok = 1 ] || continue
         default=$work/ardour-$plugin-$rate-default.wav
         changed=$work/ardour-$plugin-$rate-params.wav
+        restored=$work/ardour-$plugin-$rate-restored.wav
 
-        for variant in default params; do
+        for variant in default params restored; do
             log=$work/ardour-$plugin-$rate-$variant.log
             seen=$(result "$log" signal_latency)
             effective=$(result "$log" effective_latency)
@@ -205,6 +211,10 @@ for rate in "${rates[@]}"; do
         echo -n "   render with ${params[$plugin]} against the default render: "
         "$audio_check" differ "$default" "$changed" 1e-3 ||
             fail "$name: parameters set through Ardour do not change the render"
+
+        echo -n "   render from the reloaded session against the one before saving: "
+        "$audio_check" compare "$restored" "$changed" "$tolerance" ||
+            fail "$name: the session Ardour saved and loaded again renders differently"
 
         if [ -n "$ambrel" ]; then
             for variant in default params; do
