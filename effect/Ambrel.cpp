@@ -34,8 +34,8 @@ Engine::Config engineConfig(const Variant& variant)
 Ambrel::Ambrel(audioMasterCallback audioMaster, const Variant& variant)
     : CPresetSystemEffect(audioMaster, variant), params_(variant), engine_(std::make_unique<Engine>(engineConfig(variant)))
 {
-    // Meter settings kept per machine, then the ones read after the meter
-    // engine exists.
+    // Meter and knob settings kept per machine (the engine already holds its
+    // initial values, so these are not overridden later).
     applyEditorSettings();
 
     setNumInputs(2);
@@ -59,14 +59,18 @@ Ambrel::Ambrel(audioMasterCallback audioMaster, const Variant& variant)
     suspend();
 }
 
-Ambrel::~Ambrel() = default;
+Ambrel::~Ambrel()
+{
+    // The meter and knob settings outlive the instance; a failed save is silent.
+    saveEditorSettings();
+}
 
 void Ambrel::applyEditorSettings()
 {
     constexpr ParamId kSettings[] = {ParamId::VuIntegr,  ParamId::VuRefer,   ParamId::PpmIntegr,
                                      ParamId::PpmReturn, ParamId::OverIndic, ParamId::KnobMode};
     for (ParamId id : kSettings)
-        setParameter(variant_.index(id), 0.5f);
+        setParameter(variant_.index(id), readEditorSetting(id));
 }
 
 float Ambrel::clampSampleRate(float rate)

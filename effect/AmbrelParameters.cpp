@@ -19,7 +19,11 @@ void Ambrel::setParameter(VstInt32 index, float value)
         return;
     }
     if (id != ParamId::None) {
-        params_.store(id, value);
+        const float kept = params_.store(id, value);
+        // The FAT position of a build without FAT holds 0 whatever it is sent,
+        // and the programs keep what the parameter holds.
+        if (id == ParamId::Fat)
+            value = kept;
         applyToEngine(id, value);
         if (id == ParamId::FineTune) {
             // The dB ranges follow the new scale: re-apply what depends on it.

@@ -275,6 +275,9 @@ TEST(ParametersAmbrel, RenumberedTableAndNoFat)
     EXPECT_EQ(fat.display, "-");
     fx.setParameter(31, 1.0f);
     EXPECT_FLOAT_EQ(fx.getParameter(31), 0.0f);
+    // ... and neither do the programs, where it is global.
+    EXPECT_FLOAT_EQ(fx.programs()[0].getParameter(31), 0.0f);
+    EXPECT_FLOAT_EQ(fx.programs()[17].getParameter(31), 0.0f);
     // Narrower band ranges.
     fx.setParameter(15, 1.0f);
     EXPECT_EQ(display(fx, 15), "6.00");
