@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <deque>
 #include <memory>
 #include <random>
 
@@ -16,17 +15,23 @@ namespace
 struct Twin {
     std::unique_ptr<LookaheadMax> fast = std::make_unique<LookaheadMax>();
     std::unique_ptr<LookaheadMax> walk = std::make_unique<LookaheadMax>();
-    long steps = 0;
-    long queued = 0;
+    long count = 0;
+    long segmented = 0;
 
-    void step(double v, int wpos, int g, int mask)
+    // n values at consecutive positions, through run() or step().
+    void steps(const double* v, int n, int wpos, int g, int mask, bool block)
     {
-        const int read = (wpos - g - 1) & mask;
-        const double a = fast->step(v, wpos, read, mask);
-        const double b = walk->stepWalk(v, wpos, read, mask);
-        ASSERT_EQ(a, b) << "step " << steps << " g " << g;
-        ++steps;
-        queued += fast->segmented();
+        double peak[256];
+        if (block)
+            fast->run(v, peak, n, wpos, (wpos - g - 1) & mask, mask);
+        for (int i = 0; i < n; ++i) {
+            const int w = (wpos + i) & mask;
+            const int read = (w - g - 1) & mask;
+            const double a = block ? peak[i] : fast->step(v[i], w, read, mask);
+            ASSERT_EQ(a, walk->stepWalk(v[i], w, read, mask)) << "step " << count << " g " << g;
+            ++count;
+            segmented += fast->segmented();
+        }
     }
 };
 
@@ -43,54 +48,8 @@ double level(std::mt19937& rng, int i, int kind)
     }
 }
 
-// Steady windows, a sliding window maximum in the steady state.
-TEST(LookaheadMax, IsTheWindowMaximumInTheSteadyState)
-{
-    const int mask = 255, g = 40;
-    LookaheadMax det;
-    std::mt19937 rng(1);
-    std::deque<double> history;
-    int wpos = 0;
-    for (int i = 0; i < 5000; ++i) {
-        const double v = level(rng, i, i / 1000 % 3);
-        history.push_back(v);
-        if (history.size() > static_cast<size_t>(g + 2))
-            history.pop_front();
-        const double peak = det.step(v, wpos, (wpos - g - 1) & mask, mask);
-        ASSERT_EQ(peak, *std::max_element(history.begin(), history.end())) << i;
-        wpos = (wpos + 1) & mask;
-    }
-    EXPECT_TRUE(det.segmented());
-}
-
-// Block runs give the peaks of single steps.
-TEST(LookaheadMax, BlockRunsMatchSingleSteps)
-{
-    const int mask = 511;
-    auto single = std::make_unique<LookaheadMax>();
-    auto blocks = std::make_unique<LookaheadMax>();
-    std::mt19937 rng(3);
-    int wpos = 0, g = 30;
-    double v[128], peak[128];
-    for (int block = 0; block < 400; ++block) {
-        const int n = 1 + static_cast<int>(rng() % 128);
-        if (block % 37 == 5)
-            g = 1 + static_cast<int>(rng() % 200);
-        if (block % 53 == 7)
-            wpos = static_cast<int>(rng() % 512);
-        for (int i = 0; i < n; ++i)
-            v[i] = level(rng, block * 128 + i, block / 20 % 3);
-        blocks->run(v, peak, n, wpos, (wpos - g - 1) & mask, mask);
-        for (int i = 0; i < n; ++i) {
-            const int w = (wpos + i) & mask;
-            ASSERT_EQ(peak[i], single->step(v[i], w, (w - g - 1) & mask, mask)) << block << " " << i;
-        }
-        wpos = (wpos + n) & mask;
-    }
-}
-
-// Changes of g in both directions, idle gaps and clearing: the fast form
-// follows the walk to the bit throughout.
+// Changes of g in both directions, idle gaps and clearing: the fast form,
+// stepped singly or run in blocks, follows the walk to the bit throughout.
 TEST(LookaheadMax, FollowsTheWalkThroughEveryBreak)
 {
     for (const int mask : {63, 255, 1023}) {
@@ -102,11 +61,17 @@ TEST(LookaheadMax, FollowsTheWalkThroughEveryBreak)
         for (int phase = 0; phase < 60; ++phase) {
             const int kind = phase % 3;
             const int length = phase % 4 == 0 ? 3 * (mask + 1) : static_cast<int>(rng() % 200);
-            for (int k = 0; k < length; ++k, ++i) {
-                twin.step(level(rng, i, kind), wpos, g, mask);
+            for (int k = 0; k < length;) {
+                double v[256];
+                const int n = std::min(length - k, 1 + static_cast<int>(rng() % 256));
+                for (int j = 0; j < n; ++j)
+                    v[j] = level(rng, i + j, kind);
+                twin.steps(v, n, wpos, g, mask, (phase + k) % 2 == 0);
                 if (::testing::Test::HasFatalFailure())
                     return;
-                wpos = (wpos + 1) & mask;
+                wpos = (wpos + n) & mask;
+                k += n;
+                i += n;
             }
             switch (phase % 5) {
             case 0:
@@ -126,7 +91,7 @@ TEST(LookaheadMax, FollowsTheWalkThroughEveryBreak)
                 break;
             }
         }
-        EXPECT_GT(twin.queued, twin.steps / 3) << mask;
+        EXPECT_GT(twin.segmented, twin.count / 3) << mask;
     }
 }
 

@@ -171,26 +171,6 @@ TEST_P(Builds, MixZeroGivesTheDryPathTimesOutput)
     }
 }
 
-// Process off: each channel is its own input delayed, in both builds and
-// with FAT (through the resamplers, whose pass band is flat to within
-// about 0.04 dB).
-TEST_P(Builds, BypassDelaysBothChannels)
-{
-    for (const bool fat : {false, true}) {
-        ProcessingRig rig(*GetParam());
-        rig.set(ParamId::Fat, fat ? 1.0f : 0.0f);
-        rig.selectKernel(0);
-        const Stereo in = programSignal(4000, 0.9, 3);
-        const Stereo out = rig.run(in, 77);
-        const size_t lat = static_cast<size_t>(rig.fx().getAeffect()->initialDelay);
-        const double tol = fat && GetParam()->hasFat ? 0.03 : 1e-15;
-        for (size_t i = lat; i < in.size(); ++i) {
-            ASSERT_NEAR(out.l[i], in.l[i - lat], tol) << i;
-            ASSERT_NEAR(out.r[i], in.r[i - lat], tol) << i;
-        }
-    }
-}
-
 // ----------------------------------------------------------------- routing
 
 // L R selects the processed channel; the other one passes delayed, scaled by
@@ -428,26 +408,6 @@ TEST(Precision, FloatAndDoubleEntryPointsAgree)
                 ASSERT_EQ(static_cast<float>(d.r[i]), f[1][i]) << i;
             }
         }
-    }
-}
-
-// Cutting the host call differently changes nothing: the engine works in
-// its own blocks of at most 64 frames.
-TEST(Precision, HostBlockSizeDoesNotChangeTheResult)
-{
-    const Stereo in = programSignal(4000, 1.0, 17);
-    for (const bool fat : {false, true}) {
-        Stereo outs[3];
-        const int blocks[3] = {1, 64, 1000};
-        for (int k = 0; k < 3; ++k) {
-            ProcessingRig rig;
-            rig.set(ParamId::Fat, fat ? 1.0f : 0.0f);
-            rig.selectKernel(6);
-            outs[k] = rig.run(in, blocks[k]);
-        }
-        EXPECT_EQ(outs[0].l, outs[1].l);
-        EXPECT_EQ(outs[1].l, outs[2].l);
-        EXPECT_EQ(outs[1].r, outs[2].r);
     }
 }
 
