@@ -128,7 +128,7 @@ done
 # happens with no plug-in in the session at all) and the process dies by a
 # signal, mostly while tearing the exporter down. Such a run is repeated; a
 # run that fails any other way, or crashes every time, is a failure.
-ardour_attempts=4
+ardour_attempts=5
 host_crashes=0
 
 # render PLUGIN RATE VARIANT PARAMS [RELOAD]: one Ardour session, one export
