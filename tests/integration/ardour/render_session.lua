@@ -62,7 +62,7 @@ local function write_file(path, text)
 	f:close()
 end
 
--- Replaces exactly one match of a literal pattern, or fails.
+-- Replaces the one match of a Lua pattern, or fails.
 local function replace_once(text, pattern, replacement, what)
 	local out, n = string.gsub(text, pattern, function() return replacement end)
 	if n ~= 1 then error(string.format("session file: expected one %s, found %d", what, n)) end
@@ -74,6 +74,8 @@ local function xml_escape(s)
 end
 
 AudioEngine:set_backend("None (Dummy)", "", "")
+-- Only the plug-in's own folder is searched (its scan is in the cache).
+ARDOUR.config():set_plugin_path_lxvst(plugin_path:match("^(.*)/[^/]*$"))
 
 -- 1. An empty session with one stereo track, saved and closed.
 do
