@@ -3,7 +3,9 @@
 // FAT off and on, at 44.1 and 96 kHz, in both sample precisions; and the
 // cost of small host blocks.
 //
-// Run: build/linux/bench/engine_bench --benchmark_min_time=0.2s
+// Run (the machine should be otherwise idle; interleaving evens out drift):
+//   build/linux/bench/engine_bench --benchmark_min_time=0.2 --benchmark_repetitions=3 \
+//       --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
 #include "effect/Ambrel.h"
 
 #include <benchmark/benchmark.h>
