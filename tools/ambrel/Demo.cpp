@@ -56,10 +56,7 @@ void printLevels(std::FILE* out, const std::string& title, const std::string& fi
 
 std::string joinPath(const std::string& dir, const std::string& name)
 {
-    if (dir.empty())
-        return name;
-    const char last = dir.back();
-    return (last == '/' || last == '\\') ? dir + name : dir + "/" + name;
+    return (std::filesystem::path(dir) / name).string();
 }
 
 } // namespace
