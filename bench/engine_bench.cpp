@@ -4,7 +4,7 @@
 // cost of small host blocks.
 //
 // Run (the machine should be otherwise idle; interleaving evens out drift):
-//   build/linux/bench/engine_bench --benchmark_min_time=0.2 --benchmark_repetitions=3 \
+//   build/linux/bench/engine_bench --benchmark_min_time=0.2 --benchmark_repetitions=3
 //       --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
 #include "effect/Ambrel.h"
 

@@ -225,6 +225,46 @@ void runUnlinkedChunk(KernelState& st, const KernelParams& params, const MeterBl
         }
     }
 
+    // Multi band: the band envelopes and gains give the band sums, whose
+    // levels feed the limiter's detectors, again a block at a time.
+    alignas(16) v2d sum[kMax];
+    alignas(16) v2d bandGain[kMax];
+    double limiterLevel[2][kMax];
+    double limiterPeak[2][kMax];
+    if constexpr (MultiBand) {
+        double d = d0;
+        int wpos = st.wpos;
+        for (int i = 0; i < n; ++i) {
+            d = -d;
+            const v2d dv = splat(d);
+            const int read1 = (wpos - g - 1) & hMask;
+            v2d e[3];
+            v2d u = splat(0.0);
+            for (int b = 0; b < 3; ++b) {
+                left.band[b][wpos] = sig[b][i][0];
+                right.band[b][wpos] = sig[b][i][1];
+                const v2d det = v2d{peak[0][b][i], peak[1][b][i]} + kDetectorFloor + dv;
+                bandEnv[b] = floorEnvelope(envelopePair(bandEnv[b], det, kp.attackCoef, kp.bandReleaseCoef[b],
+                                                        kp.autoRelease, fast[b], slow[b], kBandRelease));
+                const double sat = kp.satGain[b];
+                e[b] = curvePair(kp.curve, bandEnv[b] * kp.driveGain / sat * kp.ceilingDrive) * sat / bandEnv[b];
+                const v2d xd{left.band[b][read1], right.band[b][read1]};
+                u = b == 0 ? xd * e[b] : u + xd * e[b];
+            }
+            sum[i] = u;
+            // std::min(a, b) is b < a ? b : a.
+            const v2d m12 = e[2] < e[1] ? e[2] : e[1];
+            bandGain[i] = m12 < e[0] ? m12 : e[0];
+            const v2d v = vabs(kDetectorScale * u);
+            limiterLevel[0][i] = v[0];
+            limiterLevel[1][i] = v[1];
+            wpos = (wpos + 1) & hMask;
+        }
+        const int read2 = (st.wpos - h - 1) & hMask;
+        left.detector.run(limiterLevel[0], limiterPeak[0], n, st.wpos, read2, hMask);
+        right.detector.run(limiterLevel[1], limiterPeak[1], n, st.wpos, read2, hMask);
+    }
+
     double d = d0;
     int s = st.s;
     int wpos = st.wpos;
@@ -250,29 +290,11 @@ void runUnlinkedChunk(KernelState& st, const KernelParams& params, const MeterBl
             if (kp.brickwall)
                 w = clampUnitPair(w);
         } else {
-            v2d e[3];
-            v2d u = splat(0.0);
-            for (int b = 0; b < 3; ++b) {
-                left.band[b][wpos] = sig[b][i][0];
-                right.band[b][wpos] = sig[b][i][1];
-                const v2d det = v2d{peak[0][b][i], peak[1][b][i]} + kDetectorFloor + dv;
-                bandEnv[b] = floorEnvelope(envelopePair(bandEnv[b], det, kp.attackCoef, kp.bandReleaseCoef[b],
-                                                        kp.autoRelease, fast[b], slow[b], kBandRelease));
-                const double sat = kp.satGain[b];
-                e[b] = curvePair(kp.curve, bandEnv[b] * kp.driveGain / sat * kp.ceilingDrive) * sat / bandEnv[b];
-                const v2d xd{left.band[b][read1], right.band[b][read1]};
-                u = b == 0 ? xd * e[b] : u + xd * e[b];
-            }
+            const v2d u = sum[i];
             left.tone[wpos] = u[0];
             right.tone[wpos] = u[1];
-            // std::min(a, b) is b < a ? b : a.
-            const v2d m12 = e[2] < e[1] ? e[2] : e[1];
-            gain = m12 < e[0] ? m12 : e[0];
-
-            const v2d v = vabs(kDetectorScale * u);
-            const v2d lim =
-                v2d{left.detector.step(v[0], wpos, read2, hMask), right.detector.step(v[1], wpos, read2, hMask)} +
-                kDetectorFloor + dv;
+            gain = bandGain[i];
+            const v2d lim = v2d{limiterPeak[0][i], limiterPeak[1][i]} + kDetectorFloor + dv;
             const v2d ud{left.tone[read2], right.tone[read2]};
             if (kp.brickwall) {
                 limiterEnv = envelopePair(limiterEnv, lim, kp.limiterAttackCoef, kp.limiterReleaseCoef, kp.autoRelease,
