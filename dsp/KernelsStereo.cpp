@@ -99,11 +99,11 @@ struct EnvelopePair {
     }
 };
 
-inline v2d envelopePair(v2d env, v2d c, double attackCoef, double releaseCoef, bool autoRelease, EnvelopePair& fast,
-                        EnvelopePair& slow, ReleaseShape shape)
+// The envelope step of envelopeStep() per lane, from the smoothed detector
+// values cf and cs (the filters run a block ahead).
+inline v2d envelopeFromSmoothed(v2d env, v2d c, v2d cf, v2d cs, double attackCoef, double releaseCoef, bool autoRelease,
+                                ReleaseShape shape)
 {
-    const v2d cf = fast.tick(c);
-    const v2d cs = slow.tick(c);
     const v2d attack = env + (c - env) * attackCoef;
     v2d release;
     if (autoRelease) {
@@ -113,6 +113,15 @@ inline v2d envelopePair(v2d env, v2d c, double attackCoef, double releaseCoef, b
         release = env + (c - env) * releaseCoef;
     }
     return c > env ? attack : release;
+}
+
+// Runs a pair of smoothing filters over a block of detector values.
+inline void smoothBlock(EnvelopePair& filter, const v2d* c, v2d* out, int n)
+{
+    EnvelopePair f = filter;
+    for (int i = 0; i < n; ++i)
+        out[i] = f.tick(c[i]);
+    filter = f;
 }
 
 inline v2d floorEnvelope(v2d env)
@@ -225,27 +234,47 @@ void runUnlinkedChunk(KernelState& st, const KernelParams& params, const MeterBl
         }
     }
 
+    // Detector values with the floor and bias, and their smoothing for the
+    // automatic release, filter by filter over the block.
+    alignas(16) v2d det[nd][kMax];
+    alignas(16) v2d smoothFast[nd][kMax];
+    alignas(16) v2d smoothSlow[nd][kMax];
+    {
+        double d = d0;
+        for (int i = 0; i < n; ++i) {
+            d = -d;
+            for (int b = 0; b < nd; ++b)
+                det[b][i] = v2d{peak[0][b][i], peak[1][b][i]} + kDetectorFloor + splat(d);
+        }
+        for (int b = 0; b < nd; ++b) {
+            const int f = MultiBand ? b : 3;
+            smoothBlock(fast[f], det[b], smoothFast[b], n);
+            smoothBlock(slow[f], det[b], smoothSlow[b], n);
+        }
+    }
+
     // Multi band: the band envelopes and gains give the band sums, whose
     // levels feed the limiter's detectors, again a block at a time.
     alignas(16) v2d sum[kMax];
     alignas(16) v2d bandGain[kMax];
     double limiterLevel[2][kMax];
     double limiterPeak[2][kMax];
+    alignas(16) v2d limiterDet[kMax];
+    alignas(16) v2d limiterFast[kMax];
+    alignas(16) v2d limiterSlow[kMax];
     if constexpr (MultiBand) {
-        double d = d0;
         int wpos = st.wpos;
         for (int i = 0; i < n; ++i) {
-            d = -d;
-            const v2d dv = splat(d);
             const int read1 = (wpos - g - 1) & hMask;
             v2d e[3];
             v2d u = splat(0.0);
+#pragma GCC unroll 3
             for (int b = 0; b < 3; ++b) {
                 left.band[b][wpos] = sig[b][i][0];
                 right.band[b][wpos] = sig[b][i][1];
-                const v2d det = v2d{peak[0][b][i], peak[1][b][i]} + kDetectorFloor + dv;
-                bandEnv[b] = floorEnvelope(envelopePair(bandEnv[b], det, kp.attackCoef, kp.bandReleaseCoef[b],
-                                                        kp.autoRelease, fast[b], slow[b], kBandRelease));
+                bandEnv[b] = floorEnvelope(envelopeFromSmoothed(bandEnv[b], det[b][i], smoothFast[b][i],
+                                                                smoothSlow[b][i], kp.attackCoef, kp.bandReleaseCoef[b],
+                                                                kp.autoRelease, kBandRelease));
                 const double sat = kp.satGain[b];
                 e[b] = curvePair(kp.curve, bandEnv[b] * kp.driveGain / sat * kp.ceilingDrive) * sat / bandEnv[b];
                 const v2d xd{left.band[b][read1], right.band[b][read1]};
@@ -263,6 +292,16 @@ void runUnlinkedChunk(KernelState& st, const KernelParams& params, const MeterBl
         const int read2 = (st.wpos - h - 1) & hMask;
         left.detector.run(limiterLevel[0], limiterPeak[0], n, st.wpos, read2, hMask);
         right.detector.run(limiterLevel[1], limiterPeak[1], n, st.wpos, read2, hMask);
+        double d = d0;
+        for (int i = 0; i < n; ++i) {
+            d = -d;
+            limiterDet[i] = v2d{limiterPeak[0][i], limiterPeak[1][i]} + kDetectorFloor + splat(d);
+        }
+        // The limiter's smoothing runs only while Brickwall is on.
+        if (kp.brickwall) {
+            smoothBlock(fast[3], limiterDet, limiterFast, n);
+            smoothBlock(slow[3], limiterDet, limiterSlow, n);
+        }
     }
 
     double d = d0;
@@ -270,7 +309,6 @@ void runUnlinkedChunk(KernelState& st, const KernelParams& params, const MeterBl
     int wpos = st.wpos;
     for (int i = 0; i < n; ++i) {
         d = -d;
-        const v2d dv = splat(d);
         const v2d x = xs[i];
         const int read1 = (wpos - g - 1) & hMask;
         const int read2 = (wpos - h - 1) & hMask;
@@ -282,9 +320,8 @@ void runUnlinkedChunk(KernelState& st, const KernelParams& params, const MeterBl
             const v2d tp = sig[0][i];
             left.tone[wpos] = tp[0];
             right.tone[wpos] = tp[1];
-            const v2d det = v2d{peak[0][0][i], peak[1][0][i]} + kDetectorFloor + dv;
-            env = floorEnvelope(envelopePair(env, det, kp.attackCoef, kp.releaseCoef, kp.autoRelease, fast[3], slow[3],
-                                             kSingleRelease));
+            env = floorEnvelope(envelopeFromSmoothed(env, det[0][i], smoothFast[0][i], smoothSlow[0][i], kp.attackCoef,
+                                                     kp.releaseCoef, kp.autoRelease, kSingleRelease));
             gain = curvePair(kp.curve, env * kp.driveGain * kp.ceilingDrive) / env;
             w = v2d{left.tone[read1], right.tone[read1]} * gain;
             if (kp.brickwall)
@@ -294,11 +331,11 @@ void runUnlinkedChunk(KernelState& st, const KernelParams& params, const MeterBl
             left.tone[wpos] = u[0];
             right.tone[wpos] = u[1];
             gain = bandGain[i];
-            const v2d lim = v2d{limiterPeak[0][i], limiterPeak[1][i]} + kDetectorFloor + dv;
             const v2d ud{left.tone[read2], right.tone[read2]};
             if (kp.brickwall) {
-                limiterEnv = envelopePair(limiterEnv, lim, kp.limiterAttackCoef, kp.limiterReleaseCoef, kp.autoRelease,
-                                          fast[3], slow[3], kLimiterRelease);
+                limiterEnv =
+                    envelopeFromSmoothed(limiterEnv, limiterDet[i], limiterFast[i], limiterSlow[i],
+                                         kp.limiterAttackCoef, kp.limiterReleaseCoef, kp.autoRelease, kLimiterRelease);
                 const v2d gl = limiterEnv >= 1.0 ? 1.0 / limiterEnv : splat(1.0);
                 w = clampUnitPair(ud * gl);
                 gain = gain * gl;
