@@ -23,7 +23,7 @@ TEST_PACKAGES=(libgtest-dev googletest libbenchmark-dev binutils wine wine64 win
 
 WINE_ENV=(WINEPREFIX="$BUILD/wineprefix" WINEDEBUG=-all "WINEDLLOVERRIDES=mscoree,mshtml=")
 
-step() { printf '\n==> %s\n' "$*"; }
+step() { printf '\n==> [%d:%02d] %s\n' $((SECONDS / 60)) $((SECONDS % 60)) "$*"; }
 
 installed() {
     dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
@@ -155,7 +155,7 @@ test_job() {
     (cd "$BUILD/tsan" && TSAN_OPTIONS="halt_on_error=1" setarch "$(uname -m)" -R \
         ctest -j "$JOBS" --output-on-failure -R Concurrency)
 
-    step "All tests passed in $((SECONDS - started)) s"
+    step "All tests passed in $(((SECONDS - started) / 60)) min $(((SECONDS - started) % 60)) s"
 }
 
 case "${1:-}" in
