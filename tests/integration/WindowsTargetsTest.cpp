@@ -116,7 +116,8 @@ TEST_P(WindowsTargetTest, RenderMatchesTheLinuxPlugin)
     const fs::path dir = workDir(std::string("wine-render-") + target().label + "-" + build().label);
     std::string error;
     ASSERT_TRUE(writeWavFile((dir / "in.wav").string(), synthesizeDemo(44100.0, 1.0), error)) << error;
-    const std::string values = " --compensate --preset 'Mastering First Aid' --param drive=0.7";
+    const std::string values =
+        " --compensate --preset 'Mastering First Aid' --param drive=0.7" + std::string(build().numParams == 42 ? " --param fat=1" : "");
     const CommandResult linux = runCommand(shellQuote(AMBREL_TOOL) + " render " + shellQuote(build().pluginPath) +
                                            " " + shellQuote((dir / "in.wav").string()) + " " +
                                            shellQuote((dir / "linux.wav").string()) + values);
@@ -129,10 +130,15 @@ TEST_P(WindowsTargetTest, RenderMatchesTheLinuxPlugin)
     ASSERT_TRUE(readWavFile((dir / "linux.wav").string(), a, error)) << error;
     ASSERT_TRUE(readWavFile((dir / "windows.wav").string(), b, error)) << error;
     ASSERT_EQ(a.samples.size(), b.samples.size());
+    // The builds keep one order of arithmetic on every target (no contraction,
+    // SSE2 on 32-bit x86), so the sound is the same to the last bit.
     double worst = 0.0;
-    for (size_t i = 0; i < a.samples.size(); ++i)
+    size_t differing = 0;
+    for (size_t i = 0; i < a.samples.size(); ++i) {
         worst = std::max(worst, std::fabs(a.samples[i] - b.samples[i]));
-    EXPECT_LE(worst, 1e-6);
+        differing += a.samples[i] != b.samples[i];
+    }
+    EXPECT_EQ(differing, 0u) << "largest difference " << worst;
 }
 
 // Each load places the effect object somewhere else on the heap; a fault that
