@@ -38,6 +38,11 @@ inline const BuildExpectation kAmbrel1{"NurAmbrel", AMBREL1_PLUGIN, "Nur Ambrel"
                                        "NrAB", 48, 127, 255, 511, 28,
                                        {0, 1, 2, 3, 22, 31, 32, 33, 34, 35}};
 
+inline void PrintTo(const BuildExpectation* build, std::ostream* os)
+{
+    *os << build->label;
+}
+
 inline std::string parameterTestName(const ::testing::TestParamInfo<const BuildExpectation*>& info)
 {
     return info.param->label;
