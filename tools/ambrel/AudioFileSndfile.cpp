@@ -16,6 +16,13 @@ bool readAudioFile(const std::string& path, AudioData& data, std::string& error)
         error = "cannot read " + path + ": " + sf_strerror(nullptr);
         return false;
     }
+    // A header can claim any length; refuse what cannot be a real recording
+    // (over 2^31 samples, a few hours of multichannel audio) before allocating.
+    if (info.channels > 0 && info.frames > (sf_count_t{1} << 31) / info.channels) {
+        sf_close(file);
+        error = path + ": too long (" + std::to_string(info.frames) + " frames)";
+        return false;
+    }
     if (info.channels < 1 || info.samplerate < 1 || info.frames < 0) {
         sf_close(file);
         error = path + ": no audio in this file";

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -324,14 +326,22 @@ int main(int argc, char** argv)
     }
     const std::string command = args.front();
     args.erase(args.begin());
-    if (command == "info")
-        return commandInfo(args);
-    if (command == "render")
-        return commandRender(args);
-    if (command == "presets")
-        return commandPresets(args);
-    if (command == "demo")
-        return commandDemo(args);
+    try {
+        if (command == "info")
+            return commandInfo(args);
+        if (command == "render")
+            return commandRender(args);
+        if (command == "presets")
+            return commandPresets(args);
+        if (command == "demo")
+            return commandDemo(args);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "ambrel %s: out of memory (is the input file that long?)\n", command.c_str());
+        return 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "ambrel %s: %s\n", command.c_str(), e.what());
+        return 1;
+    }
     if (command == "help" || command == "--help" || command == "-h") {
         usage(stdout);
         return 0;
