@@ -187,6 +187,8 @@ TEST(AmbrelRender, RefusesBadInput)
     const fs::path dir = workDir("render-errors");
     const fs::path in = writeInput(dir, testTone(2));
     const fs::path three = writeInput(dir, testTone(3), "three.wav");
+    const fs::path garbage = dir / "garbage.wav";
+    std::ofstream(garbage, std::ios::binary) << "RIFF\x10\0\0\0WAVEfmt nothing that makes sense";
     const std::string plugin = shellQuote(kAmbrel2.pluginPath);
     const fs::path out = dir / "out.wav";
     const std::string base = "render " + plugin + " " + q(in) + " " + q(out);
@@ -197,6 +199,7 @@ TEST(AmbrelRender, RefusesBadInput)
     const std::vector<Case> cases = {
         {"render " + plugin + " " + q(dir / "missing.wav") + " " + q(out), "cannot read"},
         {"render " + plugin + " " + q(three) + " " + q(out), "mono or stereo"},
+        {"render " + plugin + " " + q(garbage) + " " + q(out), "cannot read"},
         {base + " --param nosuch=0.5", "unknown parameter"},
         {base + " --param drive=1.5", "outside the normalized range"},
         {base + " --param drive=-0.1", "outside the normalized range"},
