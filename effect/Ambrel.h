@@ -7,6 +7,7 @@
 #include "host/Variant.h"
 #include "presets/CPresetSystemEffect.h"
 
+#include <atomic>
 #include <memory>
 
 class Ambrel : public CPresetSystemEffect {
@@ -75,6 +76,8 @@ private:
 
     ParameterStore params_;
     std::unique_ptr<Engine> engine_;
-    float stereoSelectorValue_ = 0.0f;
+    // Last combined stereo selector value; host automation and the editor may
+    // set it from different threads.
+    std::atomic<float> stereoSelectorValue_{0.0f};
     bool suspended_ = false;
 };

@@ -99,9 +99,9 @@ void Ambrel::setStereoSelector(float value)
     }
     // A change of the channel layout must not let samples of the old one
     // through: rings, filter states and resamplers start afresh.
-    if (static_cast<int>(value * 100.0) != static_cast<int>(stereoSelectorValue_ * 100.0))
+    const float previous = stereoSelectorValue_.exchange(value, std::memory_order_relaxed);
+    if (static_cast<int>(value * 100.0) != static_cast<int>(previous * 100.0))
         engine_->resetChannels();
-    stereoSelectorValue_ = value;
     // Both parameters go through the full path so the host-visible values,
     // the programs and the editor follow the selector.
     setParameter(variant_.index(ParamId::MonoStereo), monoStereo);
