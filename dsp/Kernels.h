@@ -64,7 +64,10 @@ struct KernelState {
     ChannelRings ch[2];
     // Detector smoothing for the automatic release, by number: bands 0-2
     // fast and 4-6 slow, single band / limiter 3 fast and 7 slow (left or
-    // linked); 8-10, 12-14 and 11, 15 the same for the right channel.
+    // linked); 8-10, 12-14 and 11, 15 the same for the right channel. The
+    // right channel's band filters share the left ones' corners (low band
+    // slowest, high band fastest), so unlinked stereo treats both channels
+    // alike.
     std::array<EnvelopeFilter, 16> envFilters{{
         {44100.0, 50.0, 0.5},
         {44100.0, 200.0, 0.5},
@@ -74,13 +77,13 @@ struct KernelState {
         {44100.0, 20.0, 0.5},
         {44100.0, 100.0, 0.5},
         {44100.0, 20.0, 0.5},
+        {44100.0, 50.0, 0.5},
         {44100.0, 200.0, 0.5},
+        {44100.0, 1000.0, 0.5},
         {44100.0, 200.0, 0.5},
-        {44100.0, 200.0, 0.5},
-        {44100.0, 200.0, 0.5},
+        {44100.0, 5.0, 0.5},
         {44100.0, 20.0, 0.5},
-        {44100.0, 20.0, 0.5},
-        {44100.0, 20.0, 0.5},
+        {44100.0, 100.0, 0.5},
         {44100.0, 20.0, 0.5},
     }};
     // VU ballistics, left and right.

@@ -122,7 +122,7 @@ TEST(KernelChoice, UnlinkedChannelsAreSymmetric)
     for (const bool multi : {false, true}) {
         ProcessingRig rig;
         rig.selectKernel(multi ? 6 : 5);
-        rig.set(ParamId::Auto, multi ? 0.0f : 1.0f);
+        rig.set(ParamId::Auto, 1.0f);
         rig.set(ParamId::Drive, 0.9f);
         Stereo in = programSignal(20000, 0.9, 23);
         in.r = in.l;
