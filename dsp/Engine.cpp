@@ -63,11 +63,6 @@ Engine::Engine(const Config& config) : config_(config), resampler_{HalfbandResam
     reset(44100.0, true);
 }
 
-double Engine::engineRate() const
-{
-    return (1 + c_.fat.load(kRelaxed)) * c_.hostRate.load(kRelaxed);
-}
-
 // ---------------------------------------------------------------- control side
 
 void Engine::setProcess(float x)
@@ -175,9 +170,7 @@ void Engine::setBandSaturation(int band, float x)
 {
     if (band < 0 || band > 2)
         return;
-    const double gain = config_.satMin * std::pow(config_.satBase, static_cast<double>(x));
-    c_.satGain[band].store(gain, kRelaxed);
-    c_.satGainInverse[band].store(1.0 / gain, kRelaxed);
+    c_.satGain[band].store(config_.satMin * std::pow(config_.satBase, static_cast<double>(x)), kRelaxed);
 }
 
 void Engine::setBandRelease(int band, float x)
@@ -246,9 +239,7 @@ void Engine::setVuIntegration(float x)
 
 void Engine::setVuReference(float x)
 {
-    const double gain = std::pow(0.06125, 1.0 - x);
-    c_.vuReferenceGain.store(gain, kRelaxed);
-    c_.vuReferenceInverse.store(1.0 / gain, kRelaxed);
+    c_.vuReferenceGain.store(std::pow(0.06125, 1.0 - x), kRelaxed);
 }
 
 void Engine::setPpmIntegration(float x)

@@ -48,7 +48,6 @@ class Engine
         std::atomic<double> lowFreqHz{100.0};
         std::atomic<double> highFreqHz{2000.0};
         std::atomic<double> satGain[3] = {1.0, 1.0, 1.0};
-        std::atomic<double> satGainInverse[3] = {1.0, 1.0, 1.0};
         std::atomic<double> releaseFactor{1.0};
         std::atomic<double> bandReleaseFactor[3] = {1.0, 1.0, 1.0};
         std::atomic<int> lookaheadSamples{1};
@@ -78,7 +77,6 @@ class Engine
         std::atomic<double> overThreshold{3.0};
         std::atomic<double> vuIntegrationMs{300.0};
         std::atomic<double> vuReferenceGain{1.0};
-        std::atomic<double> vuReferenceInverse{1.0};
         std::atomic<double> ppmIntegrationMs{10.0};
         std::atomic<double> ppmReturnMs{1000.0};
         std::atomic<double> ppmRatio{10.0 / 1000.0};
@@ -145,12 +143,6 @@ class Engine
     // Reads and clears the over flag of a channel.
     bool takeOverFlag(int channel) { return overFlag_[channel & 1].exchange(0.0f, std::memory_order_relaxed) != 0.0f; }
 
-    // Ring sizes in force (set by reset()).
-    int delayRingSize() const { return delayRing_; }
-    int detectorRingSize() const { return delayRing_ / 2; }
-    // Engine rate: the host rate, doubled while FAT runs.
-    double engineRate() const;
-
   private:
     enum Request : uint32_t {
         kClearDelayLines = 1u << 0,
@@ -173,7 +165,6 @@ class Engine
     void resetResamplers();
 
     void snapshot(KernelParams& kp, MeterBlock& mb, int& kernel, bool& fat);
-    void publishMeters();
     template <typename T>
     void processBlock(const T* inL, const T* inR, T* outL, T* outR, int n, const KernelParams& kp, const MeterBlock& mb,
                       int kernel, bool fat);
