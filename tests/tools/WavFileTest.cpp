@@ -162,6 +162,21 @@ TEST(WavFile, SkipsOtherChunksIncludingOddSizedOnes)
     EXPECT_EQ(d.samples[1], -0.5);
 }
 
+TEST(WavFile, ReadsStreamedDataChunksToTheEndOfTheFile)
+{
+    // Writers that cannot seek back leave the data size 0 or all ones.
+    for (const uint32_t unset : {0u, 0xFFFFFFFFu}) {
+        WavImage w = WavImage::start();
+        w.format(1, 2, 44100, 16);
+        w.dataHeader(unset);
+        w.raw({0x00, 0x40, 0x00, 0xC0, 0x00, 0x20, 0x00, 0xE0});
+        const AudioData d = parseOk(w.finish());
+        ASSERT_EQ(d.frames(), 2u) << "data size " << unset;
+        EXPECT_EQ(d.samples[0], 0.5);
+        EXPECT_EQ(d.samples[3], -0.25);
+    }
+}
+
 TEST(WavFile, ReadsTheExtensibleFormat)
 {
     WavImage w = WavImage::start();

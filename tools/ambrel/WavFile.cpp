@@ -99,10 +99,14 @@ bool parseWav(const std::vector<uint8_t>& bytes, AudioData& data, std::string& e
         const size_t available = bytes.size() - pos - 8;
         const bool isData = std::memcmp(chunk, "data", 4) == 0;
         size_t size = declared;
+        // Other streaming writers leave the data size 0: the samples then run
+        // to the end of the file.
+        if (isData && declared == 0)
+            size = available;
         if (size > available) {
-            // Writers that stream leave the size unset (0 or all ones); any
-            // other size past the end means the file was cut short.
-            if (isData && (declared == 0xFFFFFFFFu)) {
+            // Writers that stream leave the size unset (all ones); any other
+            // size past the end means the file was cut short.
+            if (isData && declared == 0xFFFFFFFFu) {
                 size = available;
             } else {
                 error = std::string("the '") + std::string(reinterpret_cast<const char*>(chunk), 4) +
