@@ -78,6 +78,17 @@ bool parseLine(const std::string& line, std::string& name, SettingsStore::Value&
     return true;
 }
 
+// Replaces the value of that name, or adds it at the end.
+void setValue(SettingsStore::Values& values, const std::string& name, const SettingsStore::Value& value)
+{
+    for (auto& [n, v] : values)
+        if (n == name) {
+            v = value;
+            return;
+        }
+    values.emplace_back(name, value);
+}
+
 // All values of a key file; nullopt when the file does not exist or is not a
 // store file at all.
 std::optional<SettingsStore::Values> loadKeyFile(const std::string& path)
@@ -97,16 +108,8 @@ std::optional<SettingsStore::Values> loadKeyFile(const std::string& path)
             end = text.size(); // a last line cut short still parses or is skipped
         std::string name;
         SettingsStore::Value value;
-        if (parseLine(text.substr(start, end - start), name, value)) {
-            bool replaced = false;
-            for (auto& [n, v] : values)
-                if (n == name) {
-                    v = value;
-                    replaced = true;
-                }
-            if (!replaced)
-                values.emplace_back(name, value);
-        }
+        if (parseLine(text.substr(start, end - start), name, value))
+            setValue(values, name, value);
         pos = end;
     }
     return values;
@@ -238,16 +241,8 @@ long FileSettingsStore::write(const std::string& subkey, const Values& values)
 
     const std::string file = keyFile(subkey);
     Values merged = loadKeyFile(file).value_or(Values{});
-    for (const auto& [name, value] : values) {
-        bool replaced = false;
-        for (auto& [n, v] : merged)
-            if (n == name) {
-                v = value;
-                replaced = true;
-            }
-        if (!replaced)
-            merged.emplace_back(name, value);
-    }
+    for (const auto& [name, value] : values)
+        setValue(merged, name, value);
     return writeFileAtomically(file, serialise(merged)) ? 0 : EIO;
 }
 
