@@ -1,41 +1,31 @@
 #include "tools/ambrel/Presets.h"
 
 #include "presets/FactoryPresets.h"
+#include "presets/FileAccess.h"
 #include "presets/PresetFiles.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <memory>
+#include <optional>
+#include <utility>
 
 namespace ambrel {
 
 namespace {
 
-// Preset and bank files are a few kilobytes; anything much larger is not one.
+// Preset and bank files are a few kilobytes; a longer file is read only so
+// far, which is enough to refuse it.
 constexpr size_t kMaxPresetFileSize = 1 << 20;
 
 bool readBytes(const std::string& path, std::vector<uint8_t>& bytes, std::string& error)
 {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!file) {
-        error = "cannot open " + path + ": " + std::strerror(errno);
+    errno = 0;
+    std::optional<std::vector<uint8_t>> read = readFileBytes(path, kMaxPresetFileSize);
+    if (!read) {
+        error = "cannot open " + path + (errno ? std::string(": ") + std::strerror(errno) : std::string());
         return false;
     }
-    bytes.clear();
-    uint8_t buffer[8192];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof(buffer), file.get())) > 0) {
-        bytes.insert(bytes.end(), buffer, buffer + n);
-        if (bytes.size() > kMaxPresetFileSize) {
-            error = path + " is too large for a preset or bank file";
-            return false;
-        }
-    }
-    if (std::ferror(file.get())) {
-        error = "cannot read " + path;
-        return false;
-    }
+    bytes = std::move(*read);
     return true;
 }
 
