@@ -26,7 +26,7 @@ void usage(std::FILE* out)
                  "usage: ambrel info PLUGIN [--json] [--rate R] [PRESET OPTIONS] [--param ...]\n"
                  "       ambrel render PLUGIN IN.wav OUT.wav [--param NAME_OR_INDEX=VALUE ...]\n"
                  "                     [--preset NAME | --preset-file X.nur | --bank X.nub [--program K]]\n"
-                 "                     [--block N] [--double] [--compensate] [--rate-from-file]\n"
+                 "                     [--block N] [--double] [--compensate]\n"
                  "       ambrel presets PLUGIN\n"
                  "       ambrel demo PLUGIN OUTDIR\n"
                  "\n"
@@ -212,8 +212,6 @@ int commandRender(const std::vector<std::string>& args)
             options.useDouble = true;
         } else if (args[i] == "--compensate") {
             options.compensate = true;
-        } else if (args[i] == "--rate-from-file") {
-            // The effect always runs at the input file's rate; accepted for clarity.
         } else if (args[i].compare(0, 2, "--") == 0) {
             std::fprintf(stderr, "ambrel render: unknown option '%s'\n", args[i].c_str());
             return 2;
