@@ -4,6 +4,8 @@
 
 #include "platform/ToolPlatform.h"
 
+#include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <sstream>
 
@@ -91,6 +93,28 @@ TEST_P(EntryPointTest, ManyInstancesSideBySide)
         EXPECT_EQ(hosts[static_cast<size_t>(i)]->getParameter(4), static_cast<float>(i) / 8.0f) << i;
     for (auto& host : hosts)
         EXPECT_EQ(host->close(), 1);
+}
+
+// The six editor settings a closed instance saves are what the next one
+// starts with. The tests keep them in a configuration folder of their own,
+// so that a test run never changes the settings of the user running it.
+TEST_P(EntryPointTest, EditorSettingsOfAClosedInstanceReachTheNextOne)
+{
+    const char* configHome = std::getenv("XDG_CONFIG_HOME");
+    ASSERT_TRUE(configHome) << "the tests must not use the user's configuration folder";
+    const std::filesystem::path store = std::filesystem::path(configHome) / "Nurwerk" / "Ambrel20" / "values";
+    ASSERT_FALSE(std::filesystem::exists(store)) << store << " is not a fresh configuration folder";
+
+    const VstInt32 vuIntegr = GetParam()->numParams == 42 ? 43 : 49;
+    auto first = loadOrFail(GetParam()->pluginPath);
+    ASSERT_TRUE(first);
+    first->setParameter(vuIntegr, 0.25f);
+    EXPECT_EQ(first->close(), 1);
+    EXPECT_TRUE(std::filesystem::exists(store));
+
+    auto second = loadOrFail(GetParam()->pluginPath);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->getParameter(vuIntegr), 0.25f);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothBuilds, EntryPointTest, ::testing::Values(&kAmbrel2, &kAmbrel1), parameterTestName);
