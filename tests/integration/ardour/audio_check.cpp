@@ -235,6 +235,26 @@ int align(const char* inputPath, const char* renderPath, long maxLag, double min
     return 0;
 }
 
+// Largest sample difference between two renders of the same shape, and
+// where it is; a NaN on either side counts as an infinite difference.
+struct Difference {
+    double max = 0.0;
+    size_t frame = 0;
+    int channel = 0;
+};
+
+Difference largestDifference(const Audio& a, const Audio& b)
+{
+    Difference worst;
+    for (int c = 0; c < a.channels; ++c)
+        for (size_t i = 0; i < a.frames(); ++i) {
+            const double d = std::fabs(a.ch[c][i] - b.ch[c][i]);
+            if (d > worst.max || std::isnan(d))
+                worst = {std::isnan(d) ? INFINITY : d, i, c};
+        }
+    return worst;
+}
+
 int compare(const char* pathA, const char* pathB, double tolerance)
 {
     Audio a, b;
@@ -242,21 +262,10 @@ int compare(const char* pathA, const char* pathB, double tolerance)
         return 2;
     if (!sameShape(a, b))
         return 1;
-    double maxDiff = 0.0;
-    size_t worstFrame = 0;
-    int worstChannel = 0;
-    for (int c = 0; c < a.channels; ++c)
-        for (size_t i = 0; i < a.frames(); ++i) {
-            const double d = std::fabs(a.ch[c][i] - b.ch[c][i]);
-            if (d > maxDiff || std::isnan(d)) {
-                maxDiff = std::isnan(d) ? INFINITY : d;
-                worstFrame = i;
-                worstChannel = c;
-            }
-        }
-    std::printf("max difference %.3g (frame %zu, channel %d), tolerance %.3g\n", maxDiff, worstFrame, worstChannel,
-                tolerance);
-    if (!(maxDiff <= tolerance)) {
+    const Difference worst = largestDifference(a, b);
+    std::printf("max difference %.3g (frame %zu, channel %d), tolerance %.3g\n", worst.max, worst.frame,
+                worst.channel, tolerance);
+    if (!(worst.max <= tolerance)) {
         std::printf("FAIL: renders differ\n");
         return 1;
     }
@@ -270,10 +279,7 @@ int differ(const char* pathA, const char* pathB, double minimum)
         return 2;
     if (!sameShape(a, b))
         return 1;
-    double maxDiff = 0.0;
-    for (int c = 0; c < a.channels; ++c)
-        for (size_t i = 0; i < a.frames(); ++i)
-            maxDiff = std::max(maxDiff, std::fabs(a.ch[c][i] - b.ch[c][i]));
+    const double maxDiff = largestDifference(a, b).max;
     std::printf("max difference %.3g, at least %.3g wanted\n", maxDiff, minimum);
     if (!(maxDiff >= minimum)) {
         std::printf("FAIL: the renders do not differ\n");
