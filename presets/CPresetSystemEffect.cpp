@@ -19,6 +19,21 @@ constexpr float kEditorSettingDefault = 0.5f;
 constexpr ParamId kEditorSettingsSaveOrder[] = {ParamId::VuIntegr,  ParamId::VuRefer,  ParamId::PpmIntegr,
                                                 ParamId::PpmReturn, ParamId::KnobMode, ParamId::OverIndic};
 
+// Store operations run in the destructor and on behalf of the host and the
+// editor, where nothing may be thrown: a store that throws (out of memory)
+// has failed, and says so with this code.
+constexpr long kStoreThrew = -1;
+
+template <typename Operation>
+long withoutThrowing(Operation operation)
+{
+    try {
+        return operation();
+    } catch (...) {
+        return kStoreThrew;
+    }
+}
+
 } // namespace
 
 CPresetSystemEffect::CPresetSystemEffect(audioMasterCallback audioMaster, const Variant& variant)
@@ -172,7 +187,12 @@ float CPresetSystemEffect::readEditorSetting(ParamId id)
     const char* name = editorSettingName(id);
     if (!name)
         return kEditorSettingDefault;
-    const std::optional<float> value = settingsStore().readFloat("", name);
+    std::optional<float> value;
+    if (withoutThrowing([&] {
+            value = settingsStore().readFloat("", name);
+            return 0L;
+        }) != 0)
+        return kEditorSettingDefault;
     // A garbled store must not feed NaN into the meter engine.
     if (!value || !(*value == *value))
         return kEditorSettingDefault;
@@ -181,10 +201,12 @@ float CPresetSystemEffect::readEditorSetting(ParamId id)
 
 long CPresetSystemEffect::saveEditorSettings()
 {
-    SettingsStore::Values values;
-    for (ParamId id : kEditorSettingsSaveOrder)
-        values.emplace_back(editorSettingName(id), SettingsStore::binaryFloat(getParameter(variant_.index(id))));
-    return settingsStore().write("", values);
+    return withoutThrowing([&] {
+        SettingsStore::Values values;
+        for (ParamId id : kEditorSettingsSaveOrder)
+            values.emplace_back(editorSettingName(id), SettingsStore::binaryFloat(getParameter(variant_.index(id))));
+        return settingsStore().write("", values);
+    });
 }
 
 std::string CPresetSystemEffect::memoValueName(int index)
@@ -196,22 +218,22 @@ std::string CPresetSystemEffect::memoValueName(int index)
 
 long CPresetSystemEffect::storeMemoA()
 {
-    return storeMemo(kMemoA);
+    return withoutThrowing([&] { return storeMemo(kMemoA); });
 }
 
 long CPresetSystemEffect::storeMemoB()
 {
-    return storeMemo(kMemoB);
+    return withoutThrowing([&] { return storeMemo(kMemoB); });
 }
 
 long CPresetSystemEffect::recallMemoA()
 {
-    return recallMemo(kMemoA);
+    return withoutThrowing([&] { return recallMemo(kMemoA); });
 }
 
 long CPresetSystemEffect::recallMemoB()
 {
-    return recallMemo(kMemoB);
+    return withoutThrowing([&] { return recallMemo(kMemoB); });
 }
 
 long CPresetSystemEffect::storeMemo(const char* subkey)

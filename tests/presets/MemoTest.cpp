@@ -1,6 +1,8 @@
 // The A/B memories and the editor settings, through an in-memory store.
 #include "PresetTestSupport.h"
 
+#include <new>
+
 using namespace presettest;
 
 class Memories : public EffectTest {};
@@ -117,4 +119,26 @@ TEST_P(Memories, EditorSettingsReadAsOneHalfWhenUnusableAndSaveInTheirOrder)
     EXPECT_EQ(names, (std::vector<std::string>{"vuintegration", "vureference", "ppmintegration", "ppmreturn",
                                                "knobmode", "overcounter"}));
     EXPECT_EQ(effect->readEditorSetting(ParamId::KnobMode), 0.0f);
+}
+
+// A store that fails by throwing (as one out of memory does) fails quietly:
+// nothing escapes to the host or out of the destructor, nothing changes.
+TEST_P(Memories, AStoreThatThrowsFailsWithoutThrowing)
+{
+    struct ThrowingStore : SettingsStore {
+        std::optional<Values> read(const std::string&, const std::vector<std::string>&) override
+        {
+            throw std::bad_alloc();
+        }
+        long write(const std::string&, const Values&) override { throw std::bad_alloc(); }
+    };
+    effect->setSettingsStore(std::make_unique<ThrowingStore>());
+    const auto before = snapshot(*effect);
+    EXPECT_NE(effect->storeMemoA(), 0);
+    EXPECT_NE(effect->recallMemoB(), 0);
+    EXPECT_EQ(effect->readEditorSetting(ParamId::PpmReturn), 0.5f);
+    EXPECT_NE(effect->saveEditorSettings(), 0);
+    EXPECT_EQ(snapshot(*effect), before);
+    EXPECT_TRUE(host().calls.empty());
+    effect.reset(); // saves the settings once more
 }
