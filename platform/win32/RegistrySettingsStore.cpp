@@ -22,6 +22,15 @@ HKEY openForWrite(HKEY root, const std::string& path)
     return key;
 }
 
+// Whether a key holds any values of its own (sub-keys do not count).
+bool holdsValues(HKEY key)
+{
+    DWORD values = 0;
+    return RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                            nullptr, nullptr) == ERROR_SUCCESS &&
+           values > 0;
+}
+
 bool isStringType(DWORD type)
 {
     return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
@@ -44,6 +53,12 @@ std::optional<SettingsStore::Values> RegistrySettingsStore::read(const std::stri
 {
     const std::string path = pathOf(subkey);
     HKEY key = openForQuery(userRoot_, path);
+    // Storing a memory under the user creates the settings key above it
+    // too, empty: that key must not hide the machine's settings.
+    if (key && !holdsValues(key)) {
+        RegCloseKey(key);
+        key = nullptr;
+    }
     if (!key)
         key = openForQuery(machineRoot_, path);
     if (!key)

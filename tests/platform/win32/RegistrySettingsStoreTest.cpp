@@ -103,3 +103,25 @@ TEST_CASE(RegistryFallsBackToTheCurrentUserWhenTheMachineRefusesWrites)
     CHECK(nowhere.writeFloat("", "knobmode", 1.0f) != 0);
     removeTestKeys();
 }
+
+TEST_CASE(AMemoryStoredUnderTheUserLeavesTheMachineSettingsReadable)
+{
+    removeTestKeys();
+    HKEY machine = nullptr;
+    RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\NurwerkTest\\Machine", 0, nullptr, 0, KEY_ALL_ACCESS | kView,
+                    nullptr, &machine, nullptr);
+    setRaw(machine, "knobmode", "\0\0\0\0", 4);
+    // A memory the user stored where the machine key was refused: its key
+    // brings the user's settings key above it, empty.
+    HKEY memo = nullptr;
+    RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(kTestPath) + "\\MemoA").c_str(), 0, nullptr, 0,
+                    KEY_ALL_ACCESS | kView, nullptr, &memo, nullptr);
+    RegSetValueExA(memo, "name", 0, REG_SZ, reinterpret_cast<const BYTE*>("Mix"), 4);
+    RegCloseKey(memo);
+
+    RegistrySettingsStore store(machine, HKEY_CURRENT_USER, kTestPath);
+    CHECK(store.readFloat("", "knobmode") == 0.0f);
+    CHECK(SettingsStore::asString(store.read("MemoA", {"name"})->at(0).second) == "Mix");
+    RegCloseKey(machine);
+    removeTestKeys();
+}
