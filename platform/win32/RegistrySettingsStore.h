@@ -6,8 +6,9 @@
 // Ordinary users may not write there; a write that cannot create or open the
 // machine key for writing goes to the same path under HKEY_CURRENT_USER
 // instead. Once a user has such a key of their own, it is where that key is
-// read and written from then on, so a user never reads back older machine
-// values after saving; without one, reads come from the machine key. The
+// written from then on, and read once it holds values, so a user never reads
+// back older machine values after saving; until then, reads come from the
+// machine key. The
 // 32-bit registry view is used by every build, so that 32- and 64-bit hosts
 // on one machine share their settings.
 #pragma once
