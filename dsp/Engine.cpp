@@ -1,5 +1,7 @@
 #include "dsp/Engine.h"
 
+#include "dsp/RingSize.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -374,7 +376,7 @@ void Engine::reset(double hostRate, bool clearMeters)
 {
     pending_.store(0, kRelaxed);
     c_.hostRate.store(hostRate, kRelaxed);
-    const int n = (hostRate < 50000.0 ? 512 : (hostRate < 100000.0 ? 1024 : 2048)) / config_.ringDivisor;
+    const int n = delayRingSizeFor(hostRate, config_.ringDivisor);
     delayRing_ = n;
     state_.s = n - 1;
     state_.wpos = (n - 1) & (n / 2 - 1);

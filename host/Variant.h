@@ -4,6 +4,7 @@
 // nothing else in the code asks which build it is.
 #pragma once
 
+#include "dsp/RingSize.h"
 #include "effect/ParamId.h"
 #include "host/vst2abi.h"
 
@@ -54,8 +55,7 @@ struct Variant {
     // Delay-ring size N for a host sample rate (512/1024/2048 divided by ringDivisor).
     constexpr int delayRingSize(double sampleRate) const
     {
-        const int n = sampleRate < 50000.0 ? 512 : (sampleRate < 100000.0 ? 1024 : 2048);
-        return n / ringDivisor;
+        return delayRingSizeFor(sampleRate, ringDivisor);
     }
     constexpr int detectorRingSize(double sampleRate) const { return delayRingSize(sampleRate) / 2; }
 
