@@ -1,0 +1,69 @@
+// The editor skin as the program sees it: bitmap resource ids, the size and
+// frame layout of every bitmap, and (for platforms that draw text from our
+// own glyph images) the glyph atlases. The pixels are drawn at build time by
+// resources/generator and compiled into each binary: BITMAP resources in the
+// Windows DLLs (the 2x art under id + kDoubleSizeIdOffset), embedded data in
+// the Linux plug-ins.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace skin {
+
+// Resource id of an image's art drawn at twice the size.
+inline constexpr int kDoubleSizeIdOffset = 20000;
+
+struct BitmapInfo {
+    int id;
+    int width;        // 1x pixels
+    int height;
+    int bitsPerPixel; // 24 or 8 (palette)
+    int frames;       // images in the strip
+};
+
+// Every bitmap of the skin, 1x sizes.
+const std::vector<BitmapInfo>& bitmapTable();
+const BitmapInfo* findBitmapInfo(int id);
+
+// --- Embedded data (Linux builds) -------------------------------------------
+
+struct DecodedImage {
+    int32_t width = 0;  // device pixels
+    int32_t height = 0;
+    std::vector<uint32_t> pixels; // row by row from the top, 0xAARRGGBB (alpha 255 for opaque art)
+};
+
+// Decodes the embedded art of bitmap `id` at scale 1 or 2. False when the
+// binary holds no such image.
+bool decodeEmbeddedImage(int id, int scale, DecodedImage& out);
+
+// Glyph images of one font id (0-7, gui/Geometry.h) and face (bold 1 |
+// italic 2; underline is drawn by the renderer) at one device scale, rendered
+// from Liberation Sans at build time. Metrics are in device pixels.
+struct Glyph {
+    int16_t x, y;          // position in the atlas
+    int16_t width, height; // size in the atlas (0 for a blank glyph)
+    int16_t left;          // from the pen position to the image's left edge
+    int16_t top;           // from the baseline up to the image's top edge
+    int16_t advance;       // pen advance
+};
+struct GlyphAtlas {
+    int fontId;
+    int face;
+    int scale;
+    int ascent;     // above the baseline
+    int descent;    // below the baseline, positive
+    int firstChar;  // code point of glyphs[0] (32)
+    int numChars;   // glyphs for firstChar .. firstChar + numChars - 1 (up to 255)
+    const Glyph* glyphs;
+    int atlasWidth;
+    int atlasHeight;
+    const uint8_t* coverage; // atlasWidth * atlasHeight bytes, 0-255
+};
+
+// Null when the binary holds no atlas for that combination.
+const GlyphAtlas* findGlyphAtlas(int fontId, int face, int scale);
+
+} // namespace skin
