@@ -288,6 +288,8 @@ VstIntPtr PluginHost::answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
         if (!ptr)
             return 0;
         const std::string text = static_cast<const char*>(ptr);
+        if (text == "sizeWindow")
+            return options_.editorWindow ? 1 : 0;
         return (text == "startStopProcess" || text == "supplyIdle") ? 1 : 0;
     }
     case audioMasterAutomate:
@@ -295,6 +297,8 @@ VstIntPtr PluginHost::answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
     case audioMasterEndEdit:
     case audioMasterUpdateDisplay:
         return 1; // noted in the log
+    case audioMasterSizeWindow:
+        return options_.editorWindow ? 1 : 0; // the editor host resizes from the log
     default:
         return 0;
     }

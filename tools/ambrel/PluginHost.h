@@ -40,6 +40,9 @@ public:
         VstIntPtr hostVersion = 2400; // the answer to audioMasterVersion
         bool secondInputConnected = true;
         bool secondOutputConnected = true;
+        // Answer as a host that shows the effect's editor in a window the
+        // effect may resize (canDo "sizeWindow", audioMasterSizeWindow).
+        bool editorWindow = false;
     };
 
     // Loads the library and creates the effect. On failure returns null and

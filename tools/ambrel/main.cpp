@@ -2,6 +2,7 @@
 // sound files through them.
 #include "tools/ambrel/AudioFile.h"
 #include "tools/ambrel/Demo.h"
+#include "tools/ambrel/Edit.h"
 #include "tools/ambrel/Info.h"
 #include "tools/ambrel/Presets.h"
 #include "tools/ambrel/Render.h"
@@ -29,6 +30,10 @@ void usage(std::FILE* out)
                  "                     [--block N] [--double] [--compensate]\n"
                  "       ambrel presets PLUGIN\n"
                  "       ambrel demo PLUGIN OUTDIR\n"
+                 "       ambrel edit PLUGIN [--idle-ms N] [--signal none|sine|noise|music] [--rate R]\n"
+                 "                   [--seconds S] [--scale 1|2] [--verbose] [--preset NAME] [--param ...]\n"
+                 "       ambrel snapshot PLUGIN OUT.png [--idles N] [--idle-ms N] [--scale 1|2]\n"
+                 "                   [--signal ...] [--rate R] [--preset NAME] [--param ...]\n"
                  "\n"
                  "  info     print the effect record, the dispatcher's answers and the parameters\n"
                  "           (at R Hz, default 44100) as a table, or as JSON with --json; the preset\n"
@@ -44,7 +49,14 @@ void usage(std::FILE* out)
                  "           meters, FAT) as they are; --param values are applied after it.\n"
                  "  presets  list the plug-in's factory presets\n"
                  "  demo     render a built-in demo through a few settings into OUTDIR and print the\n"
-                 "           latency and the level of each file\n",
+                 "           latency and the level of each file\n"
+                 "  edit     open the plug-in's editor in a window, idled every N ms (default 40)\n"
+                 "           while a test signal (default music, looped) is processed; runs until the\n"
+                 "           window is closed or S seconds have passed; --verbose prints the\n"
+                 "           callbacks the plug-in makes (automation, edits, display updates)\n"
+                 "  snapshot open the editor the same way, idle it N times (default 10) and write\n"
+                 "           the window's pixels to OUT.png; --scale sets AMBREL_UI_SCALE for the\n"
+                 "           plug-in\n",
                  audioReaderDescription());
 }
 
@@ -312,6 +324,97 @@ int commandDemo(const std::vector<std::string>& args)
     return runDemo(args[0], args[1], stdout);
 }
 
+// The options of edit and snapshot. Returns an exit code, or -1 to go on.
+int parseEditOptions(const std::vector<std::string>& args, const char* command, bool snapshot,
+                     std::vector<std::string>& positional, EditOptions& options, ValueOptions& values, int& scale)
+{
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string value;
+        long number = 0;
+        if (valueOption(args, i, values, command)) {
+            continue;
+        } else if (optionValue(args, i, "--idle-ms", value)) {
+            if (!parseInt(value, 1, 1000, number)) {
+                std::fprintf(stderr, "ambrel %s: bad idle interval '%s' (1 to 1000 ms)\n", command, value.c_str());
+                return 2;
+            }
+            options.idleMs = static_cast<double>(number);
+        } else if (optionValue(args, i, "--signal", value)) {
+            if (!parseTestSignal(value, options.signal)) {
+                std::fprintf(stderr, "ambrel %s: unknown signal '%s' (none, sine, noise or music)\n", command,
+                             value.c_str());
+                return 2;
+            }
+        } else if (optionValue(args, i, "--rate", value)) {
+            char* end = nullptr;
+            options.sampleRate = std::strtod(value.c_str(), &end);
+            if (value.empty() || *end != 0 || !(options.sampleRate >= 1000.0 && options.sampleRate <= 768000.0)) {
+                std::fprintf(stderr, "ambrel %s: bad sample rate '%s' (1000 to 768000)\n", command, value.c_str());
+                return 2;
+            }
+        } else if (optionValue(args, i, "--scale", value)) {
+            if (!parseInt(value, 1, 2, number)) {
+                std::fprintf(stderr, "ambrel %s: bad scale '%s' (1 or 2)\n", command, value.c_str());
+                return 2;
+            }
+            scale = static_cast<int>(number);
+        } else if (args[i] == "--verbose") {
+            options.verbose = true;
+        } else if (!snapshot && optionValue(args, i, "--seconds", value)) {
+            char* end = nullptr;
+            options.seconds = std::strtod(value.c_str(), &end);
+            if (value.empty() || *end != 0 || !(options.seconds >= 0.0 && options.seconds <= 1e6)) {
+                std::fprintf(stderr, "ambrel %s: bad duration '%s' (seconds, 0 for no limit)\n", command,
+                             value.c_str());
+                return 2;
+            }
+        } else if (snapshot && optionValue(args, i, "--idles", value)) {
+            if (!parseInt(value, 0, 100000, number)) {
+                std::fprintf(stderr, "ambrel %s: bad idle count '%s'\n", command, value.c_str());
+                return 2;
+            }
+            options.idles = static_cast<int>(number);
+        } else if (args[i].compare(0, 2, "--") == 0) {
+            std::fprintf(stderr, "ambrel %s: unknown option '%s'\n", command, args[i].c_str());
+            return 2;
+        } else {
+            positional.push_back(args[i]);
+        }
+    }
+    if (positional.size() != (snapshot ? 2u : 1u)) {
+        usage(stderr);
+        return 2;
+    }
+    return -1;
+}
+
+int commandEditor(const std::vector<std::string>& args, bool snapshot)
+{
+    const char* command = snapshot ? "snapshot" : "edit";
+    std::vector<std::string> positional;
+    EditOptions options;
+    ValueOptions values;
+    int scale = 0;
+    const int rc = parseEditOptions(args, command, snapshot, positional, options, values, scale);
+    if (rc >= 0)
+        return rc;
+    // The scale is read by the plug-in when its editor is made.
+    if (scale != 0)
+        toolplatform::setEnvironment("AMBREL_UI_SCALE", std::to_string(scale));
+    PluginHost::Options hostOptions;
+    hostOptions.editorWindow = true;
+    std::string error;
+    std::unique_ptr<PluginHost> host = PluginHost::load(positional[0], hostOptions, error);
+    if (!host) {
+        std::fprintf(stderr, "ambrel %s: %s\n", command, error.c_str());
+        return 1;
+    }
+    std::string presetTitle;
+    if (!resolveValues(*host, values, options.parameters, presetTitle, command))
+        return 2;
+    return snapshot ? runSnapshot(*host, positional[1], options, stdout) : runEdit(*host, options, stdout);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -333,6 +436,10 @@ int main(int argc, char** argv)
             return commandPresets(args);
         if (command == "demo")
             return commandDemo(args);
+        if (command == "edit")
+            return commandEditor(args, false);
+        if (command == "snapshot")
+            return commandEditor(args, true);
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "ambrel %s: out of memory (is the input file that long?)\n", command.c_str());
         return 1;
