@@ -11,11 +11,12 @@ namespace
 
 constexpr auto kRelaxed = std::memory_order_relaxed;
 
-// Samples entering the engine whose magnitude is above this (about +600
-// dBFS), infinite or not a number are taken as silence: one of them would
-// otherwise drive every recursive filter and envelope to infinity or NaN for
-// good. No real signal comes anywhere near this level.
-constexpr double kInputLimit = 1e30;
+// Samples entering the engine whose magnitude is above this (+160 dBFS),
+// infinite or not a number are taken as silence. No audio path produces such
+// levels, and a burst of them, even finite, would leave the recursive filters
+// and envelopes swinging for a second after it; a NaN or infinity would
+// drive them to infinity or NaN for good.
+constexpr double kInputLimit = 1e8;
 
 inline double sanitize(double x)
 {

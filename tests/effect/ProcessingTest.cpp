@@ -376,6 +376,46 @@ TEST(BadInput, NanAndInfinityAreSilence)
     }
 }
 
+// A burst of finite samples far above any real level (+160 dBFS and more)
+// enters as silence too: afterwards the output is the output after silence,
+// to the last bit, instead of a slow swing left in the filters. A loud but
+// real signal (+60 dBFS) is still processed.
+TEST(BadInput, AbsurdFiniteLevelsAreSilenceLoudSignalsAreNot)
+{
+    constexpr size_t kBurstStart = 2000, kBurstLength = 4410; // 0.1 s at 44.1 kHz
+    for (int kernel = 0; kernel < kKernels; ++kernel) {
+        for (const bool fat : {false, true}) {
+            const auto render = [&](double level) {
+                Stereo in = programSignal(12000, 0.5, 5);
+                for (size_t i = kBurstStart; i < kBurstStart + kBurstLength; ++i) {
+                    const double sign = (i / 7) % 2 ? 1.0 : -1.0;
+                    in.l[i] = level * sign;
+                    in.r[i] = -level * sign * 1.5;
+                }
+                ProcessingRig rig;
+                rig.set(ParamId::Auto, 1.0f);
+                rig.set(ParamId::Fat, fat ? 1.0f : 0.0f);
+                rig.selectKernel(kernel);
+                return rig.run(in);
+            };
+            SCOPED_TRACE(std::string(kKernelNames[kernel]) + (fat ? " FAT" : ""));
+            const Stereo silence = render(0.0);
+            for (const double level : {1.01e8, 1e15, 1e30}) {
+                const Stereo absurd = render(level);
+                for (size_t i = 0; i < silence.size(); ++i) {
+                    ASSERT_EQ(absurd.l[i], silence.l[i]) << level << " at " << i;
+                    ASSERT_EQ(absurd.r[i], silence.r[i]) << level << " at " << i;
+                }
+            }
+            const Stereo loud = render(1000.0);
+            bool differs = false;
+            for (size_t i = kBurstStart; i < silence.size() && !differs; ++i)
+                differs = loud.l[i] != silence.l[i];
+            EXPECT_TRUE(differs);
+        }
+    }
+}
+
 // ---------------------------------------------------------------- precision
 
 // The float entry point runs the same double-precision engine: its output is
