@@ -53,9 +53,12 @@ public:
     CControl(const CRect& size, CControlListener* listener = nullptr, long tag = 0, CBitmap* background = nullptr);
     ~CControl() override;
 
-    // Any thread.
-    virtual void setValue(float value) { value_.store(value, std::memory_order_relaxed); }
+    // Any thread (host automation may come from the audio thread): stores
+    // the value and marks the control for the next idle; nothing is drawn
+    // here. A value that is not a number is ignored.
+    virtual void setValue(float value);
     virtual float getValue() const { return value_.load(std::memory_order_relaxed); }
+    // The value last drawn.
     virtual void setOldValue(float value) { oldValue_.store(value, std::memory_order_relaxed); }
     virtual float getOldValue() const { return oldValue_.load(std::memory_order_relaxed); }
 
@@ -94,13 +97,22 @@ public:
     // setDirty(false) also takes the value as drawn.
     void setDirty(bool state = true) override;
     bool isDirty() const override;
+    void finishDraw() override;
     bool isTypeOf(const char* className) const override;
 
 protected:
     // The button state to act on: `buttons`, or the current one for -1.
     long resolveButtons(CDrawContext* context, long buttons) const;
+    // The button state and pointer (parent coordinates) at the moment of asking.
+    long currentButtons(CDrawContext* context) const;
+    void currentLocation(CDrawContext* context, CPoint& where);
     // Shift, Ctrl or Alt held and the listener answered non-zero.
     bool modifierClickStops(CDrawContext* context, long buttons);
+    // Tells the listener, if there is one.
+    void notifyValueChanged(CDrawContext* context);
+    // Draws the background bitmap into the rectangle from `source`,
+    // transparently when the control's transparency is on.
+    void drawBackgroundFrom(CDrawContext* context, const CPoint& source);
 
     CControlListener* listener_;
     long tag_;
@@ -125,7 +137,8 @@ public:
     void draw(CDrawContext* context) override;
     void mouse(CDrawContext* context, CPoint& where, long buttons = -1) override;
     using CControl::onWheel;
-    bool onWheel(CDrawContext* context, const CPoint& where, float distance) override;
+    // Vertical wheel: the wheel step per notch, a tenth of it with Shift.
+    bool onWheel(CDrawContext* context, const CPoint& where, CMouseWheelAxis axis, float distance) override;
 
     // The value for a point relative to the knob's top-left corner: angle
     // around the centre from the start angle (225 degrees, lower left)
@@ -180,7 +193,12 @@ protected:
     bool inverseBitmap_ = false;
 };
 
-// Toggles between 0 and 1 on a click; the lower half of the bitmap shows on.
+// COnOffButton styles: tell the listener at the click, or after the release.
+inline constexpr long kPreListenerUpdate = 0;
+inline constexpr long kPostListenerUpdate = 1;
+
+// Toggles between 0 and 1 on a left click; the lower half of the bitmap
+// shows any value other than 0.
 class COnOffButton : public CControl {
 public:
     COnOffButton(const CRect& size, CControlListener* listener, long tag, CBitmap* background, long style = 0);
@@ -224,7 +242,9 @@ public:
     void draw(CDrawContext* context) override;
     void mouse(CDrawContext* context, CPoint& where, long buttons = -1) override;
     using CControl::onWheel;
-    bool onWheel(CDrawContext* context, const CPoint& where, float distance) override;
+    // A notch away from the user is the second half (+1), towards the user
+    // the first (-1); the value returns to 0 afterwards.
+    bool onWheel(CDrawContext* context, const CPoint& where, CMouseWheelAxis axis, float distance) override;
     long getHeightOfOneImage() const { return heightOfOneImage_; }
     const CPoint& getOffset() const { return offset_; }
     long getStyle() const { return style_; }
@@ -339,6 +359,8 @@ public:
     void setParents(CFrame* frame, CViewContainer* parent) override;
 
     bool isEditing() const { return field_ != nullptr; }
+    // True when the last editing ended with Escape (the text was kept).
+    bool wasCancelled() const { return cancelled_; }
     // What the field would look like: its rectangle (window coordinates) and style.
     TextFieldSpec fieldSpec() const;
     bool isTypeOf(const char* className) const override;
@@ -361,6 +383,7 @@ protected:
     std::unique_ptr<PlatformTextField> field_;
     FieldListener fieldListener_{*this};
     bool closing_ = false;
+    bool cancelled_ = false;
 };
 
 // A pop-up menu. Entries: "-" a separator, "-M<title>" a submenu (added
@@ -383,6 +406,10 @@ public:
     // the prefix mode (setPrefixNumbers 2, 3 or 4).
     virtual bool addEntry(COptionMenu* submenu, const char* title);
     virtual bool setEntry(long index, const char* text);
+    // The same for texts that must show as they are (names a user typed):
+    // never a separator, submenu, greyed or title entry.
+    virtual bool addPlainEntry(const char* text, long index = -1);
+    virtual bool setPlainEntry(long index, const char* text);
     virtual bool removeEntry(long index);
     virtual bool removeAllEntry();
     long getNbEntries() const { return static_cast<long>(entries_.size()); }
@@ -433,10 +460,14 @@ public:
 protected:
     struct Entry {
         std::string text; // as stored, prefix included
+        bool plain = false; // shown as it is, prefixes mean nothing
         bool checked = false;
-        COptionMenu* submenu = nullptr;
+        COptionMenu* submenu = nullptr; // remembered
     };
-    static bool isSeparator(const std::string& text) { return text == "-"; }
+    enum class Kind { kNormal, kSeparator, kSubmenu, kGreyed, kTitle };
+    static Kind kindOf(const Entry& entry);
+    bool isSeparatorAt(long index) const;
+    bool storeEntry(long index, const char* text, bool plain);
 
     std::vector<Entry> entries_;
     long current_ = -1;

@@ -124,9 +124,22 @@ public:
     // Surface coordinates of a local rectangle.
     CRect toSurface(const CRect& rect) const;
 
+    // A context over the window's back buffer tells the frame what it drew,
+    // and the frame shows that area at the next flush. The paint path turns
+    // this off: the platform shows what it painted itself.
+    void setReportsDrawing(bool state) { reportsDrawing_ = state; }
+    bool getReportsDrawing() const { return reportsDrawing_; }
+    // For code that draws into getSurface() itself: `rect` (local
+    // coordinates) was drawn.
+    void markDrawn(const CRect& rect) { noteDrawn(toSurface(rect)); }
+
 private:
+    // `surfaceRect` was drawn: limited to the clip, reported to the frame.
+    void noteDrawn(const CRect& surfaceRect);
+
     CFrame* frame_;
     PlatformSurface* surface_;
+    bool reportsDrawing_ = false;
     CRect baseClip_;
     CPoint offset_;
     CPoint pen_;
@@ -185,9 +198,18 @@ public:
     virtual void takeFocus(CDrawContext* context = nullptr);
     virtual void looseFocus(CDrawContext* context = nullptr);
 
-    // Safe from any thread: only the flag changes.
+    // setDirty(true) is safe from any thread: only the flag changes.
+    // setDirty(false) belongs to the window's thread; inside a drawing
+    // bracketed by prepareDraw/finishDraw it leaves the flag alone, so a
+    // change another thread makes while the view draws is not lost.
     virtual void setDirty(bool state = true);
     virtual bool isDirty() const;
+    // Every drawing the toolkit starts (idle, paint, update) is bracketed by
+    // these: prepareDraw takes the dirty mark away before the view reads its
+    // state, so a change made while it draws marks it again for the next idle.
+    virtual void prepareDraw();
+    virtual void finishDraw();
+    bool isDrawing() const { return drawing_; }
     // Draws the view now if it is dirty; the frame shows it at its next idle.
     virtual void update(CDrawContext* context);
     // Marks the view for redrawing at the next idle.
@@ -239,7 +261,10 @@ protected:
     CRect mouseableArea_;
     CFrame* frame_ = nullptr;
     CViewContainer* parent_ = nullptr;
+    // Set by any thread with release order, taken by the drawing with
+    // acquire order: a drawing that takes the mark sees the state it announced.
     std::atomic<bool> dirty_{false};
+    bool drawing_ = false;
     bool mouseEnabled_ = true;
     bool transparent_ = false;
     CBitmap* background_ = nullptr;
@@ -256,7 +281,9 @@ protected:
 // that was added and not kept otherwise goes with its container.
 class CViewContainer : public CView {
 public:
-    CViewContainer(const CRect& size, CFrame* frame, CBitmap* background = nullptr);
+    // `frame` is accepted for the familiar signature; a container takes its
+    // frame when it is attached (addView), and loses it when detached.
+    CViewContainer(const CRect& size, CFrame* frame = nullptr, CBitmap* background = nullptr);
     ~CViewContainer() override;
 
     virtual void addView(CView* view);
@@ -294,15 +321,23 @@ public:
 
     // True when this container or any view below it is dirty.
     bool hasDirtyViews() const;
-    // Draws the dirty views (context at the container's parent origin) and
-    // adds the surface area it touched to `touched`.
-    void redrawDirtyViews(CDrawContext* context, CRect& touched);
+    // Draws the dirty views; the context is at the container's parent origin.
+    void redrawDirtyViews(CDrawContext* context);
+    // Draws `area` (local coordinates; the context at this container's own
+    // origin): the background, then every child that overlaps it.
+    void drawArea(CDrawContext* context, const CRect& area);
+    // Draws one child now (context at this container's own origin): a
+    // transparent child over what lies under it, then the views above it
+    // that overlap it.
+    void redrawChild(CDrawContext* context, CView* child);
 
     // Frame coordinates of this container's own local origin.
     CPoint localOriginInFrame() const;
 
 protected:
-    void drawChildren(CDrawContext* context, const CRect& localArea, size_t firstChild);
+    // Draws one child limited to `area` (local coordinates). A dirty child
+    // drawn only in part stays dirty, so the next idle shows all of it.
+    void drawChild(CDrawContext* context, CView* child, const CRect& area);
     std::vector<CView*> children_;
     CColor backgroundColor_ = kBlackCColor;
     CPoint backgroundOffset_;
