@@ -191,9 +191,17 @@ void X11Window::dispatch(XEvent& event)
         switch (event.xbutton.button) {
         case Button1:
         case Button2:
-        case Button3:
-            callListener([&] { listener_->platformMouseDown(where); });
+        case Button3: {
+            const unsigned int bit = event.xbutton.button == Button1   ? Button1Mask
+                                     : event.xbutton.button == Button2 ? Button2Mask
+                                                                       : Button3Mask;
+            pressState_ = buttonsFromMask(event.xbutton.state | bit, altMask_);
+            pressStateValid_ = true;
+            if (!callListener([&] { listener_->platformMouseDown(where); }))
+                return;
+            pressStateValid_ = false;
             break;
+        }
         case Button4: // wheel away from the user
             callListener([&] { listener_->platformWheel(where, 1.0f, 0); });
             break;
@@ -293,6 +301,10 @@ int32_t X11Window::getMouseButtons()
 {
     if (!display_ || gone_)
         return 0;
+    if (pressStateValid_) {
+        pressStateValid_ = false;
+        return pressState_;
+    }
     ErrorTrap trap(display_);
     Window root = 0, child = 0;
     int rootX = 0, rootY = 0, x = 0, y = 0;

@@ -95,6 +95,11 @@ private:
     bool gone_ = false;
     bool goneReported_ = false;
     bool* destroyedFlag_ = nullptr;
+    // The state a button press was made with, answered to the first
+    // question while the press is delivered: the idle pump may come after
+    // a short click's release, and the control must still see its click.
+    int32_t pressState_ = 0;
+    bool pressStateValid_ = false;
     std::vector<X11TextField*> fields_;
 };
 

@@ -8,12 +8,17 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 
 namespace x11test {
 
-HostDisplay::HostDisplay() : display_(XOpenDisplay(nullptr)) {}
+HostDisplay::HostDisplay() : display_(XOpenDisplay(nullptr))
+{
+    if (!display_ && std::getenv("DISPLAY"))
+        std::fprintf(stderr, "cannot open display %s\n", std::getenv("DISPLAY"));
+}
 HostDisplay::~HostDisplay()
 {
     if (display_)
