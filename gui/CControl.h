@@ -74,7 +74,11 @@ public:
     long getTag() const { return tag_; }
     virtual void setListener(CControlListener* listener) { listener_ = listener; }
     CControlListener* getListener() const { return listener_; }
-    virtual void setBackOffset(const CPoint& offset) { backOffset_ = offset; }
+    virtual void setBackOffset(const CPoint& offset)
+    {
+        backOffset_ = offset;
+        setDirty(true);
+    }
     const CPoint& getBackOffset() const { return backOffset_; }
 
     // Limits the value to [minimum, maximum].
@@ -289,30 +293,66 @@ public:
 
     void draw(CDrawContext* context) override;
 
-    virtual void setFont(long fontId) { fontId_ = validFontId(static_cast<int32_t>(fontId)); }
+    virtual void setFont(long fontId)
+    {
+        fontId_ = validFontId(static_cast<int32_t>(fontId));
+        setDirty(true);
+    }
     long getFont() const { return fontId_; }
-    virtual void setFontColor(const CColor& color) { fontColor_ = color; }
+    virtual void setFontColor(const CColor& color)
+    {
+        fontColor_ = color;
+        setDirty(true);
+    }
     CColor getFontColor() const { return fontColor_; }
-    virtual void setBackColor(const CColor& color) { backColor_ = color; }
+    virtual void setBackColor(const CColor& color)
+    {
+        backColor_ = color;
+        setDirty(true);
+    }
     CColor getBackColor() const { return backColor_; }
-    virtual void setFrameColor(const CColor& color) { frameColor_ = color; }
+    virtual void setFrameColor(const CColor& color)
+    {
+        frameColor_ = color;
+        setDirty(true);
+    }
     CColor getFrameColor() const { return frameColor_; }
-    virtual void setShadowColor(const CColor& color) { shadowColor_ = color; }
+    virtual void setShadowColor(const CColor& color)
+    {
+        shadowColor_ = color;
+        setDirty(true);
+    }
     CColor getShadowColor() const { return shadowColor_; }
     // 0 left, 1 centre, 2 right.
-    virtual void setHoriAlign(long align) { horiAlign_ = align; }
+    virtual void setHoriAlign(long align)
+    {
+        horiAlign_ = align;
+        setDirty(true);
+    }
     long getHoriAlign() const { return horiAlign_; }
     // The text for a value; "%2.2f" of the value without a converter.
     virtual void setStringConvert(StringConvert convert);
     virtual void setStringConvert(StringConvertWithData convert, void* userData);
     // The text the display shows for `value` (at most 255 characters).
     void valueToText(float value, char* text) const;
-    virtual void setStyle(long style) { style_ = style; }
+    virtual void setStyle(long style)
+    {
+        style_ = style;
+        setDirty(true);
+    }
     long getStyle() const { return style_; }
-    virtual void setTxtFace(long face) { txtFace_ = face; }
+    virtual void setTxtFace(long face)
+    {
+        txtFace_ = face;
+        setDirty(true);
+    }
     long getTxtFace() const { return txtFace_; }
     // With transparency, no background is drawn behind the text.
-    virtual void setTextTransparency(bool state) { textTransparent_ = state; }
+    virtual void setTextTransparency(bool state)
+    {
+        textTransparent_ = state;
+        setDirty(true);
+    }
     bool getTextTransparency() const { return textTransparent_; }
     bool isTypeOf(const char* className) const override;
 
