@@ -4,7 +4,6 @@
 #include "presets/FileAccess.h"
 #include "presets/PresetFiles.h"
 
-#include <cerrno>
 #include <cstring>
 #include <optional>
 #include <utility>
@@ -19,14 +18,18 @@ constexpr size_t kMaxPresetFileSize = 1 << 20;
 
 bool readBytes(const std::string& path, std::vector<uint8_t>& bytes, std::string& error)
 {
-    errno = 0;
-    std::optional<std::vector<uint8_t>> read = readFileBytes(path, kMaxPresetFileSize);
-    if (!read) {
-        error = "cannot open " + path + (errno ? std::string(": ") + std::strerror(errno) : std::string());
+    FileRead read = readRegularFile(path, kMaxPresetFileSize);
+    switch (read.status) {
+    case FileReadStatus::Ok:
+        bytes = std::move(read.bytes);
+        return true;
+    case FileReadStatus::NotRegular:
+        error = "cannot open " + path + ": not a regular file";
+        return false;
+    default:
+        error = "cannot open " + path + (read.error ? std::string(": ") + std::strerror(read.error) : std::string());
         return false;
     }
-    bytes = std::move(*read);
-    return true;
 }
 
 std::string statusText(FileStatus status)

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <cerrno>
+
 namespace {
 VstIntPtr VSTCALLBACK silentHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
 {
@@ -37,4 +39,40 @@ TEST_CASE(FilesAreReplacedWholeByFullPathAndTheWorkingDirectoryStays)
 
     DeleteFileA(path.c_str());
     CHECK(RemoveDirectoryA(dir.c_str())); // nothing else was left in it
+}
+
+// Only disk files are read: devices, pipes and directories are refused at
+// once, and a missing file is told apart from one that cannot be read.
+TEST_CASE(OnlyDiskFilesAreRead)
+{
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    const std::string dir = std::string(temp) + "ambrel-win-read-test";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    const std::string path = dir + "\\x.nur";
+    CHECK(writeFileAtomically(path, std::vector<uint8_t>(5000, 7)));
+    CHECK(readRegularFile(path, 4097).bytes.size() == 4097);
+    CHECK(readRegularFile(path, 1 << 20).status == FileReadStatus::Ok);
+    CHECK(readRegularFile(path, 1 << 20).bytes.size() == 5000);
+    const FileRead missing = readRegularFile(dir + "\\missing.nur", 10);
+    CHECK(missing.status == FileReadStatus::Missing && missing.error == ENOENT);
+    CHECK(readRegularFile(dir + "\\missing\\x.nur", 10).status == FileReadStatus::Missing);
+    CHECK(readRegularFile(dir, 10).status != FileReadStatus::Ok);
+    CHECK(readRegularFile("NUL", 10).status == FileReadStatus::NotRegular);
+    CHECK(readRegularFile(dir + "\\nul.nur", 10).status == FileReadStatus::NotRegular);
+    CHECK(readRegularFile("CONIN$", 10).status != FileReadStatus::Ok); // not even opened without a console
+
+    // A pipe with a server waiting: connected to, then refused unread.
+    const char* pipeName = "\\\\.\\pipe\\ambrel-read-test";
+    HANDLE server = CreateNamedPipeA(pipeName, PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_NOWAIT, 1, 4096, 4096, 0,
+                                     nullptr);
+    CHECK(server != INVALID_HANDLE_VALUE);
+    CHECK(readRegularFile(pipeName, 10).status == FileReadStatus::NotRegular);
+    CloseHandle(server);
+
+    Ambrel effect(silentHost, variants::kAmbrel2);
+    CHECK(loadPreset(effect, "NUL", nullptr) == FileStatus::CannotOpen);
+    CHECK(loadBank(effect, pipeName, nullptr) == FileStatus::CannotOpen);
+    DeleteFileA(path.c_str());
+    CHECK(RemoveDirectoryA(dir.c_str()));
 }
