@@ -6,6 +6,9 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <pwd.h>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,7 +30,7 @@ bool plainName(const std::string& s)
     return true;
 }
 
-bool validValueName(const std::string& name)
+bool validValueName(std::string_view name)
 {
     if (name.empty())
         return false;
@@ -48,71 +51,121 @@ int hexDigit(char c)
     return -1;
 }
 
-bool parseLine(const std::string& line, std::string& name, SettingsStore::Value& value)
+// One `type<TAB>name<TAB>hex` line split into its fields, the data not yet
+// decoded; false when it is not such a line.
+struct Line {
+    SettingsStore::Type type;
+    std::string_view name;
+    std::string_view hex;
+};
+
+bool splitLine(std::string_view line, Line& out)
 {
     const size_t tab1 = line.find('\t');
-    if (tab1 == std::string::npos)
+    if (tab1 == std::string_view::npos)
         return false;
     const size_t tab2 = line.find('\t', tab1 + 1);
-    if (tab2 == std::string::npos || line.find('\t', tab2 + 1) != std::string::npos)
+    if (tab2 == std::string_view::npos || line.find('\t', tab2 + 1) != std::string_view::npos)
         return false;
-    const std::string type = line.substr(0, tab1);
+    const std::string_view type = line.substr(0, tab1);
     if (type == "binary")
-        value.type = SettingsStore::Type::Binary;
+        out.type = SettingsStore::Type::Binary;
     else if (type == "string")
-        value.type = SettingsStore::Type::String;
+        out.type = SettingsStore::Type::String;
     else
         return false;
-    name = line.substr(tab1 + 1, tab2 - tab1 - 1);
-    const std::string hex = line.substr(tab2 + 1);
-    if (!validValueName(name) || hex.size() % 2 != 0)
-        return false;
-    value.data.clear();
-    for (size_t i = 0; i < hex.size(); i += 2) {
-        const int hi = hexDigit(hex[i]);
-        const int lo = hexDigit(hex[i + 1]);
+    out.name = line.substr(tab1 + 1, tab2 - tab1 - 1);
+    out.hex = line.substr(tab2 + 1);
+    return validValueName(out.name) && out.hex.size() % 2 == 0;
+}
+
+bool decodeHex(std::string_view hex, std::vector<uint8_t>& data)
+{
+    data.resize(hex.size() / 2);
+    for (size_t i = 0; i < data.size(); ++i) {
+        const int hi = hexDigit(hex[2 * i]);
+        const int lo = hexDigit(hex[2 * i + 1]);
         if (hi < 0 || lo < 0)
             return false;
-        value.data.push_back(static_cast<uint8_t>(hi * 16 + lo));
+        data[i] = static_cast<uint8_t>(hi * 16 + lo);
     }
     return true;
 }
 
-// Replaces the value of that name, or adds it at the end.
-void setValue(SettingsStore::Values& values, const std::string& name, const SettingsStore::Value& value)
+// Values in file order with an index by name, so that each line costs one
+// look-up however many values the file holds.
+class KeyValues {
+public:
+    // Replaces the value of that name, or adds it at the end.
+    void set(std::string_view name, SettingsStore::Value value)
+    {
+        auto [it, added] = index_.try_emplace(std::string(name), values_.size());
+        if (added)
+            values_.emplace_back(it->first, std::move(value));
+        else
+            values_[it->second].second = std::move(value);
+    }
+    SettingsStore::Values take() { return std::move(values_); }
+
+private:
+    SettingsStore::Values values_;
+    std::unordered_map<std::string, size_t> index_;
+};
+
+enum class KeyFileState { Read, Missing, Unreadable };
+
+// Reads a key file. Missing when it does not exist; Unreadable when it
+// exists but cannot be read, is not a regular file or is larger than any
+// key file, with the reason in `error`.
+KeyFileState readKeyFile(const std::string& path, std::vector<uint8_t>& bytes, int& error)
 {
-    for (auto& [n, v] : values)
-        if (n == name) {
-            v = value;
-            return;
-        }
-    values.emplace_back(name, value);
+    FileRead read = readRegularFile(path, kMaxKeyFile + 1);
+    error = read.error;
+    if (read.status == FileReadStatus::Missing)
+        return KeyFileState::Missing;
+    if (read.status == FileReadStatus::NotRegular)
+        error = EINVAL;
+    if (read.status != FileReadStatus::Ok)
+        return KeyFileState::Unreadable;
+    if (read.bytes.size() > kMaxKeyFile) {
+        error = EFBIG;
+        return KeyFileState::Unreadable;
+    }
+    bytes = std::move(read.bytes);
+    return KeyFileState::Read;
 }
 
-// All values of a key file; nullopt when the file does not exist or is not a
-// store file at all.
-std::optional<SettingsStore::Values> loadKeyFile(const std::string& path)
+// Adds the values of a key file's text to `values`; false when the text is
+// not a key file (no header line). With `only`, lines of other names are
+// skipped before their data is decoded.
+bool parseInto(std::string_view text, const std::vector<std::string>* only, KeyValues& values)
 {
-    const std::optional<std::vector<uint8_t>> bytes = readFileBytes(path, kMaxKeyFile + 1);
-    if (!bytes || bytes->size() > kMaxKeyFile)
-        return std::nullopt;
-    const std::string text(bytes->begin(), bytes->end());
     size_t pos = text.find('\n');
-    if (pos == std::string::npos || text.compare(0, pos, FileSettingsStore::kHeader) != 0)
-        return std::nullopt;
-    SettingsStore::Values values;
+    if (pos == std::string_view::npos || text.substr(0, pos) != FileSettingsStore::kHeader)
+        return false;
+    std::unordered_set<std::string_view> wanted;
+    if (only)
+        wanted.insert(only->begin(), only->end());
     while (pos < text.size()) {
         const size_t start = pos + 1;
         size_t end = text.find('\n', start);
-        if (end == std::string::npos)
+        if (end == std::string_view::npos)
             end = text.size(); // a last line cut short still parses or is skipped
-        std::string name;
-        SettingsStore::Value value;
-        if (parseLine(text.substr(start, end - start), name, value))
-            setValue(values, name, value);
         pos = end;
+        Line line;
+        if (!splitLine(text.substr(start, end - start), line) || (only && !wanted.count(line.name)))
+            continue;
+        SettingsStore::Value value;
+        value.type = line.type;
+        if (decodeHex(line.hex, value.data))
+            values.set(line.name, std::move(value));
     }
-    return values;
+    return true;
+}
+
+std::string_view textOf(const std::vector<uint8_t>& bytes)
+{
+    return std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
 std::vector<uint8_t> serialise(const SettingsStore::Values& values)
@@ -174,6 +227,15 @@ private:
 
 } // namespace
 
+std::optional<SettingsStore::Values> FileSettingsStore::parse(std::string_view text,
+                                                              const std::vector<std::string>* only)
+{
+    KeyValues values;
+    if (!parseInto(text, only, values))
+        return std::nullopt;
+    return values.take();
+}
+
 FileSettingsStore::FileSettingsStore(std::string configHome)
 {
     if (!configHome.empty())
@@ -215,9 +277,13 @@ std::optional<SettingsStore::Values> FileSettingsStore::read(const std::string& 
     if (file.empty())
         return std::nullopt;
     // The file is replaced as a whole, so reading needs no lock.
-    const std::optional<Values> all = loadKeyFile(file);
-    if (!all)
+    std::vector<uint8_t> bytes;
+    int error = 0;
+    if (readKeyFile(file, bytes, error) != KeyFileState::Read)
         return std::nullopt;
+    const std::optional<Values> all = parse(textOf(bytes), &names);
+    if (!all)
+        return std::nullopt; // not a key file: no values at all
     Values found;
     for (const std::string& name : names)
         if (const Value* v = find(*all, name))
@@ -239,11 +305,19 @@ long FileSettingsStore::write(const std::string& subkey, const Values& values)
     if (!lock.held())
         return errno ? errno : EACCES;
 
+    // A file that exists but could not be read is left as it is, as after a
+    // failed write: rewriting it would replace the user's values with ours.
+    // One that is not a key file holds no values of ours and is replaced.
     const std::string file = keyFile(subkey);
-    Values merged = loadKeyFile(file).value_or(Values{});
+    std::vector<uint8_t> bytes;
+    int error = 0;
+    if (readKeyFile(file, bytes, error) == KeyFileState::Unreadable)
+        return error ? error : EACCES;
+    KeyValues merged;
+    parseInto(textOf(bytes), nullptr, merged);
     for (const auto& [name, value] : values)
-        setValue(merged, name, value);
-    return writeFileAtomically(file, serialise(merged)) ? 0 : EIO;
+        merged.set(name, value);
+    return writeFileAtomically(file, serialise(merged.take())) ? 0 : EIO;
 }
 
 std::unique_ptr<SettingsStore> makeSettingsStore()

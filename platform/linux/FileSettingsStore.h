@@ -12,12 +12,17 @@
 //
 // Writers take an exclusive lock on the store, read the key's file, merge
 // their values and replace the file atomically, so concurrent instances never
-// leave a torn file and never drop each other's values.
+// leave a torn file and never drop each other's values. A key file that
+// exists but cannot be read (permissions, not a regular file, larger than
+// 1 MiB) reads as a missing key and refuses writes with an error, so the
+// user's file is never replaced by one that lacks its values. Reading parses
+// the whole file once into a table by name: the cost is linear in its size.
 #pragma once
 
 #include "presets/SettingsStore.h"
 
 #include <string>
+#include <string_view>
 
 class FileSettingsStore : public SettingsStore {
 public:
@@ -36,6 +41,12 @@ public:
     std::string keyFile(const std::string& subkey) const;
 
     static constexpr const char* kHeader = "NurwerkSettings 1";
+
+    // The values of a key file's text in file order, a later line of a name
+    // replacing an earlier one and lines that do not parse skipped; with
+    // `only`, just the values of those names. nullopt when the text is not a
+    // key file (no header line). Linear in the size of the text.
+    static std::optional<Values> parse(std::string_view text, const std::vector<std::string>* only = nullptr);
 
 private:
     std::string root_; // <configHome>/Nurwerk/Ambrel20
