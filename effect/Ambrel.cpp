@@ -67,10 +67,12 @@ Ambrel::~Ambrel()
 
 void Ambrel::applyEditorSettings()
 {
-    constexpr ParamId kSettings[] = {ParamId::VuIntegr,  ParamId::VuRefer,   ParamId::PpmIntegr,
-                                     ParamId::PpmReturn, ParamId::OverIndic, ParamId::KnobMode};
-    for (ParamId id : kSettings)
-        setParameter(variant_.index(id), readEditorSetting(id));
+    // One read of the store for all six.
+    const std::vector<ParamId> ids = {ParamId::VuIntegr,  ParamId::VuRefer,   ParamId::PpmIntegr,
+                                      ParamId::PpmReturn, ParamId::OverIndic, ParamId::KnobMode};
+    const std::vector<float> values = readEditorSettings(ids);
+    for (size_t i = 0; i < ids.size(); ++i)
+        setParameter(variant_.index(ids[i]), values[i]);
 }
 
 float Ambrel::clampSampleRate(float rate)

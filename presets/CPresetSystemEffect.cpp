@@ -184,19 +184,33 @@ const char* CPresetSystemEffect::editorSettingName(ParamId id)
 
 float CPresetSystemEffect::readEditorSetting(ParamId id)
 {
-    const char* name = editorSettingName(id);
-    if (!name)
-        return kEditorSettingDefault;
-    std::optional<float> value;
-    if (withoutThrowing([&] {
-            value = settingsStore().readFloat("", name);
+    return readEditorSettings({id}).front();
+}
+
+std::vector<float> CPresetSystemEffect::readEditorSettings(const std::vector<ParamId>& ids)
+{
+    std::vector<float> result(ids.size(), kEditorSettingDefault);
+    withoutThrowing([&] {
+        std::vector<std::string> names;
+        for (ParamId id : ids)
+            if (const char* name = editorSettingName(id))
+                names.emplace_back(name);
+        if (names.empty())
             return 0L;
-        }) != 0)
-        return kEditorSettingDefault;
-    // A garbled store must not feed NaN into the meter engine.
-    if (!value || !(*value == *value))
-        return kEditorSettingDefault;
-    return *value;
+        const std::optional<SettingsStore::Values> values = settingsStore().read("", names);
+        if (!values)
+            return 0L;
+        for (size_t i = 0; i < ids.size(); ++i) {
+            const char* name = editorSettingName(ids[i]);
+            const SettingsStore::Value* stored = name ? SettingsStore::find(*values, name) : nullptr;
+            const std::optional<float> value = stored ? SettingsStore::asFloat(*stored) : std::nullopt;
+            // A garbled store must not feed NaN into the meter engine.
+            if (value && *value == *value)
+                result[i] = *value;
+        }
+        return 0L;
+    });
+    return result;
 }
 
 long CPresetSystemEffect::saveEditorSettings()

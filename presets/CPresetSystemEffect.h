@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class CPresetSystemEffect : public AudioEffectX {
 public:
@@ -67,6 +68,9 @@ public:
     // An editor setting (VuIntegr .. KnobMode) from the settings store, 0.5
     // when it is missing or unreadable.
     float readEditorSetting(ParamId id);
+    // The six editor settings in one read of the store, in the order of
+    // `ids`; each 0.5 when missing or unreadable.
+    std::vector<float> readEditorSettings(const std::vector<ParamId>& ids);
     // Saves the six editor settings as getParameter answers them, in the
     // order VU Integr, VU Refer, PPM Integr, PPM Return, Knob Mode,
     // OverIndic. Call it from the most derived destructor, while
