@@ -44,7 +44,7 @@ bool AEffGUIEditor::getRect(ERect** outRect)
     if (frame && frame->getPlatformWindow())
         scale = frame->getPlatformWindow()->scale();
     else
-        scale = platform().preferredScale(systemWindow_);
+        scale = windowScale(systemWindow_);
     if (scale < 1 || scale > 2)
         scale = 1;
     auto scaled = [scale](VstInt16 v) {
@@ -57,6 +57,13 @@ bool AEffGUIEditor::getRect(ERect** outRect)
     scaledRect_.right = scaled(rect.right);
     *outRect = &scaledRect_;
     return true;
+}
+
+int32_t AEffGUIEditor::windowScale(void* parent) const
+{
+    if (scaleOverride_)
+        return scaleOverride_;
+    return platform().preferredScale(parent);
 }
 
 bool AEffGUIEditor::open(void* parentWindow)

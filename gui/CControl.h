@@ -282,7 +282,8 @@ protected:
     CPoint offset_;
 };
 
-// Shows the value as text over its background.
+// Shows the value as text over its background. Every setter of its look
+// marks it for redrawing at the next idle.
 class CParamDisplay : public CControl {
 public:
     using StringConvert = void (*)(float value, char* text);
@@ -428,8 +429,12 @@ protected:
 
 // A pop-up menu. Entries: "-" a separator, "-M<title>" a submenu (added
 // with addEntry(COptionMenu*, title)), "-G<text>" greyed, "-T<text>" a
-// title; any other text a normal entry, which can carry a check mark. The
-// chosen entry becomes the value (its index, separators counted).
+// title; any other text a normal entry, which can carry a check mark: the
+// current entry with kCheckStyle, each entry's own mark with
+// kMultipleCheckStyle (a choice toggles it). The chosen entry becomes the
+// current one and the value (its index, separators counted); the listener
+// hears of every choice, between beginEdit and endEdit. kNoDrawStyle: the
+// control draws nothing (a hot spot over the background).
 class COptionMenu : public CParamDisplay {
 public:
     static constexpr long kMaxEntries = 1024;
@@ -439,8 +444,9 @@ public:
                 CBitmap* bgWhenClick = nullptr, long style = 0);
     ~COptionMenu() override;
 
-    // Appends (index -1 or past the end) or replaces. False when full.
-    // Longer texts are cut to 255 characters.
+    // Inserts before `index`, or appends (index -1 or past the end). False
+    // when the menu is full. Longer texts are cut to 255 bytes (never inside
+    // a UTF-8 character).
     virtual bool addEntry(const char* text, long index = -1);
     // Appends a submenu entry (remembered): "-M<title>", or numbered with
     // the prefix mode (setPrefixNumbers 2, 3 or 4).

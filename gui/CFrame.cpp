@@ -26,7 +26,7 @@ CFrame::CFrame(const CRect& size, void* systemWindow, AEffGUIEditor* editor)
         spec.parent = systemWindow_;
         spec.width = size_.width();
         spec.height = size_.height();
-        spec.scale = platform().preferredScale(systemWindow_);
+        spec.scale = editor_ ? editor_->windowScale(systemWindow_) : platform().preferredScale(systemWindow_);
         window_ = platform().createWindow(spec, this);
     }
     setDirty(true);
@@ -186,6 +186,15 @@ void CFrame::setSize(int32_t width, int32_t height)
     setDirty(true);
 }
 
+void CFrame::setScale(int32_t scale)
+{
+    if (!window_ || (scale != 1 && scale != 2) || scale == window_->scale())
+        return;
+    window_->setSize(size_.width(), size_.height(), scale);
+    setDirty(true);
+    redraw();
+}
+
 void CFrame::mouse(CDrawContext* context, CPoint& where, long buttons)
 {
     setFocusView(nullptr);
@@ -321,18 +330,20 @@ bool CFrame::platformDrop(CPoint where, const std::vector<std::string>& paths)
     return taken;
 }
 
+void CFrame::platformModalIdle() { doIdleStuff(); }
+
 void CFrame::platformWindowGone()
 {
-    // The host destroyed its window first. Close any native field while the
-    // platform still knows its parent, then drop the window: mouse loops end
+    // The host destroyed its window first. Drop the window: mouse loops end
     // (no buttons), idle and drawing do nothing. The window object is kept
-    // until no call of it can be on the stack.
+    // until no call of it can be on the stack, so a native field can still
+    // close under it: the focus view (an open text field) commits its text.
+    goneWindow_ = std::move(window_);
     if (focusView_) {
         CView* old = focusView_;
         focusView_ = nullptr;
         old->looseFocus(nullptr);
     }
-    goneWindow_ = std::move(window_);
 }
 
 } // namespace VSTGUI

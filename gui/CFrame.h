@@ -63,6 +63,9 @@ public:
     void doIdleStuff();
 
     void setSize(int32_t width, int32_t height);
+    // A new device scale (1 or 2) for the open window, redrawn at once; the
+    // size in the toolkit's own pixels stays.
+    void setScale(int32_t scale);
 
     // Clears the focus view, then gives the click to the modal view or the
     // child under it.
@@ -92,6 +95,7 @@ public:
     bool platformKey(const VstKeyCode& key, bool down) override;
     bool platformDrop(CPoint where, const std::vector<std::string>& paths) override;
     void platformWindowGone() override;
+    void platformModalIdle() override;
 
     // How deep the frame is inside mouse and wheel handlers. While a
     // control tracks the mouse, events are not pumped and a second click

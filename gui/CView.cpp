@@ -464,10 +464,14 @@ void CViewContainer::drawChild(CDrawContext* context, CView* child, const CRect&
     if (r.isEmpty())
         return;
     bool wasDirty = child->isDirty();
-    context->setClipRect(r);
+    CRect savedClip = context->getClipRect();
+    CRect clip = r;
+    clip.bound(savedClip); // never outside what the container may draw
+    context->setClipRect(clip);
     child->prepareDraw();
     child->drawRect(context, r);
     child->finishDraw();
+    context->setClipRect(savedClip);
     if (wasDirty && !(r == child->getViewSize()))
         child->setDirty(true);
 }

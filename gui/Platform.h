@@ -172,6 +172,11 @@ public:
     virtual bool platformDrop(CPoint where, const std::vector<std::string>& paths) = 0;
     // The parent destroyed the window before the toolkit closed it.
     virtual void platformWindowGone() = 0;
+    // Called every few tens of milliseconds while the platform runs a modal
+    // loop of its own (a file dialog, a message): time for the editor's
+    // idle, so the window and, through the host's idle, the host go on
+    // repainting.
+    virtual void platformModalIdle() {}
 };
 
 struct WindowSpec {

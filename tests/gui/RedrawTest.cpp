@@ -31,6 +31,7 @@ protected:
 
     CAnimKnob* a = nullptr;
     CAnimKnob* b = nullptr;
+    int alive = 0; // views of the counting kind below; outlives the frame
 };
 
 TEST_F(Redraw, AValueSetIsDrawnAtTheNextIdleAndNotBefore)
@@ -223,7 +224,6 @@ struct Counted : CView {
 
 TEST_F(Redraw, ContainersHoldOneReferenceAndRemovalGivesBackOneOrTwo)
 {
-    int alive = 0;
     CViewContainer* page = new CViewContainer(CRect(0, 0, 100, 100));
     auto* kept = new Counted(CRect(0, 0, 10, 10), alive);
     auto* dropped = new Counted(CRect(0, 0, 10, 10), alive);
@@ -259,7 +259,6 @@ TEST_F(Redraw, ContainersHoldOneReferenceAndRemovalGivesBackOneOrTwo)
 
 TEST_F(Redraw, ClosingTheEditorReleasesEveryViewTheFrameHeld)
 {
-    int alive = 0;
     CViewContainer* detached = nullptr;
     open([&](CFrame& f) {
         auto* page = add(f, new CViewContainer(CRect(0, 0, 100, 100)));
@@ -278,7 +277,6 @@ TEST_F(Redraw, ClosingTheEditorReleasesEveryViewTheFrameHeld)
 
 TEST_F(Redraw, ClicksGoToTheTopmostEnabledViewInLocalCoordinates)
 {
-    int alive = 0;
     Counted* bottom = nullptr;
     Counted* top = nullptr;
     CPoint seen;
@@ -310,7 +308,6 @@ TEST_F(Redraw, ClicksGoToTheTopmostEnabledViewInLocalCoordinates)
 
 TEST_F(Redraw, AViewThatRemovesItselfWhileHandlingAClickStaysAliveUntilItReturns)
 {
-    int alive = 0;
     Counted* view = nullptr;
     open([&](CFrame& f) { view = add(f, new Counted(CRect(0, 0, 50, 50), alive)); });
     view->onClick = [&] {
@@ -323,7 +320,6 @@ TEST_F(Redraw, AViewThatRemovesItselfWhileHandlingAClickStaysAliveUntilItReturns
 
 TEST_F(Redraw, TheFocusViewIsToldWhenItLosesTheFocusAndForgottenWhenItGoes)
 {
-    int alive = 0;
     struct Focusable : Counted {
         using Counted::Counted;
         void looseFocus(CDrawContext*) override { ++losses; }
