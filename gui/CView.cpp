@@ -575,10 +575,10 @@ void CViewContainer::redrawDirtyViews(CDrawContext* context)
     // iterator would be worse than a skipped view.
     for (size_t i = 0; i < children_.size(); ++i) {
         CView* v = children_[i];
-        if (v->isContainer())
+        if (v->isDirty())
+            redrawChild(context, v); // a whole container, too, with what lies above it
+        else if (v->isContainer())
             static_cast<CViewContainer*>(v)->redrawDirtyViews(context);
-        else if (v->isDirty())
-            redrawChild(context, v);
     }
     context->setOffset(saved);
     context->setClipRect(savedClip);

@@ -127,6 +127,25 @@ TEST_F(Redraw, ATransparentViewIsDrawnOverWhatLiesUnderItAndViewsAboveFollow)
     }
 }
 
+TEST_F(Redraw, AContainerMarkedDirtyIsDrawnWholeAndTheViewsAboveItAgain)
+{
+    CParamDisplay* inside = nullptr;
+    CParamDisplay* above = nullptr;
+    CViewContainer* page = nullptr;
+    open([&](CFrame& f) {
+        page = add(f, new CViewContainer(CRect(0, 0, 100, 80)));
+        inside = add(*page, new CParamDisplay(CRect(10, 10, 50, 30)));
+        above = add(f, new CParamDisplay(CRect(90, 70, 150, 90))); // over the page's corner
+    });
+    page->setDirty(true);
+    editor->idle();
+    const auto& surface = window().surface();
+    EXPECT_TRUE(surface.lastText(inside->getViewSize()).has_value());
+    EXPECT_TRUE(surface.lastText(above->getViewSize()).has_value());
+    EXPECT_FALSE(page->hasDirtyViews());
+    EXPECT_FALSE(above->isDirty());
+}
+
 TEST_F(Redraw, UpdateDrawsADirtyViewAtOnceAndShowsIt)
 {
     openTwoKnobs();
