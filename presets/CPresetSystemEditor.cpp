@@ -44,11 +44,32 @@ std::string cutName(const char* text, size_t maxBytes)
     return name;
 }
 
+// Paths travel as UTF-8 between the dialogs, the editor and the file layer.
 std::string currentDirectory()
 {
     std::error_code error;
-    std::filesystem::path cwd = std::filesystem::current_path(error);
-    return error ? std::string() : cwd.string();
+    const std::filesystem::path cwd = std::filesystem::current_path(error);
+    if (error)
+        return std::string();
+    const std::u8string text = cwd.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+// Splits a full path at its last separator into the directory and the file
+// name. A root directory keeps its separator (a slash, or "C:" and a backslash).
+void splitPath(const std::string& path, std::string& directory, std::string& name)
+{
+    const bool backslashes = std::filesystem::path::preferred_separator == '\\';
+    const size_t split = path.find_last_of(backslashes ? "\\/" : "/");
+    if (split == std::string::npos) {
+        directory.clear();
+        name = path;
+        return;
+    }
+    directory = path.substr(0, split);
+    if (directory.empty() || (backslashes && directory.size() == 2 && directory[1] == ':'))
+        directory = path.substr(0, split + 1);
+    name = path.substr(split + 1);
 }
 
 // The file layer's messages, shown by the editor.
@@ -362,9 +383,8 @@ std::optional<std::string> CPresetSystemEditor::runFileDialog(bool bank, bool sa
     // The directory is where the next dialog starts; the name prefills the
     // next dialog of the same kind. The working directory is left alone:
     // files are opened by their full path.
-    const std::filesystem::path path(*chosen);
-    const std::string directory = path.parent_path().string();
-    const std::string name = path.filename().string();
+    std::string directory, name;
+    splitPath(*chosen, directory, name);
     if (!directory.empty())
         lastDirectory_ = directory;
     (bank ? bankFileName_ : presetFileName_) = name;

@@ -470,6 +470,13 @@ TEST_P(PresetStrip, FailedSavesAndUnreadableFilesAreReportedAndKeepTheOldFile)
     ASSERT_EQ(platform.messages.size(), 4u);
     EXPECT_EQ(platform.messages[3].second, "Error #03: The file could not be read!");
     EXPECT_EQ(snapshot(*effect), before);
+
+    // A file in the root directory: the directory is the root itself.
+    platform.fileDialogAnswers = {"/ambrel-no-such-bank.nub"};
+    editor->loadBank();
+    EXPECT_EQ(editor->lastDirectory(), "/");
+    EXPECT_EQ(editor->bankFileName(), "ambrel-no-such-bank.nub");
+    EXPECT_EQ(platform.messages.size(), 5u);
 }
 
 } // namespace
