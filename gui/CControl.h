@@ -30,7 +30,8 @@ inline constexpr long kNoTextStyle = 1 << 11;
 inline constexpr long kNoDrawStyle = 1 << 12;
 inline constexpr long kNoFrame = 1 << 13;
 
-// Knob modes (AEffGUIEditor::setKnobMode).
+// Knob modes (AEffGUIEditor::setKnobMode). The knobs drag circularly in
+// every mode but linear (relative circular is taken as circular).
 inline constexpr long kCircularMode = 0;
 inline constexpr long kRelativCircularMode = 1;
 inline constexpr long kLinearMode = 2;
@@ -131,7 +132,17 @@ protected:
     CPoint backOffset_;
 };
 
-// A round knob: the background bitmap with a drawn handle line.
+// A round knob: the background bitmap with a drawn handle line (or the
+// handle bitmap). A left-button drag, bracketed by beginEdit/endEdit, with
+// the listener told of every change:
+// - circular (knob mode not linear, or linear with Alt): the value follows
+//   the pointer's angle (valueFromPoint); a move of more than half the range
+//   at once (across the gap at the bottom) pins it to the end it came from;
+// - linear (knob mode linear, or circular with Alt): 200 pixels cover the
+//   range, 200 x the zoom factor with Shift; the distance is right plus up.
+//   A modifier pressed or released mid-drag keeps the value where it is.
+// A modifier click is first offered to the listener; Ctrl+left restores the
+// default value.
 class CKnob : public CControl {
 public:
     CKnob(const CRect& size, CControlListener* listener, long tag, CBitmap* background, CBitmap* handle,
