@@ -168,25 +168,6 @@ std::string_view textOf(const std::vector<uint8_t>& bytes)
     return std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
-std::vector<uint8_t> serialise(const SettingsStore::Values& values)
-{
-    static const char* digits = "0123456789abcdef";
-    std::string text = FileSettingsStore::kHeader;
-    text += '\n';
-    for (const auto& [name, value] : values) {
-        text += value.type == SettingsStore::Type::Binary ? "binary" : "string";
-        text += '\t';
-        text += name;
-        text += '\t';
-        for (uint8_t b : value.data) {
-            text += digits[b >> 4];
-            text += digits[b & 15];
-        }
-        text += '\n';
-    }
-    return std::vector<uint8_t>(text.begin(), text.end());
-}
-
 // Creates every missing directory of `path`; true when it exists afterwards.
 bool makeDirectories(const std::string& path)
 {
@@ -234,6 +215,25 @@ std::optional<SettingsStore::Values> FileSettingsStore::parse(std::string_view t
     if (!parseInto(text, only, values))
         return std::nullopt;
     return values.take();
+}
+
+std::string FileSettingsStore::serialise(const Values& values)
+{
+    static const char* digits = "0123456789abcdef";
+    std::string text = kHeader;
+    text += '\n';
+    for (const auto& [name, value] : values) {
+        text += value.type == Type::Binary ? "binary" : "string";
+        text += '\t';
+        text += name;
+        text += '\t';
+        for (uint8_t b : value.data) {
+            text += digits[b >> 4];
+            text += digits[b & 15];
+        }
+        text += '\n';
+    }
+    return text;
 }
 
 FileSettingsStore::FileSettingsStore(std::string configHome)
@@ -317,7 +317,8 @@ long FileSettingsStore::write(const std::string& subkey, const Values& values)
     parseInto(textOf(bytes), nullptr, merged);
     for (const auto& [name, value] : values)
         merged.set(name, value);
-    return writeFileAtomically(file, serialise(merged.take())) ? 0 : EIO;
+    const std::string text = serialise(merged.take());
+    return writeFileAtomically(file, std::vector<uint8_t>(text.begin(), text.end())) ? 0 : EIO;
 }
 
 std::unique_ptr<SettingsStore> makeSettingsStore()

@@ -47,6 +47,8 @@ public:
     // `only`, just the values of those names. nullopt when the text is not a
     // key file (no header line). Linear in the size of the text.
     static std::optional<Values> parse(std::string_view text, const std::vector<std::string>* only = nullptr);
+    // The text of a key file holding `values` (names must be valid).
+    static std::string serialise(const Values& values);
 
 private:
     std::string root_; // <configHome>/Nurwerk/Ambrel20
