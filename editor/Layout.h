@@ -127,6 +127,11 @@ enum class DisplayKind : unsigned char {
     Percent,
 };
 
+// Where the skin generator prints a control's caption on the page: centred
+// above or below the rectangle, or beside it, vertically centred (on the
+// left it ends at the rectangle, on the right it starts there).
+enum class CaptionSide : unsigned char { Above, Below, Left, Right };
+
 struct ControlSpec {
     const char* name;  // for messages and tests
     ControlKind kind;
@@ -139,6 +144,7 @@ struct ControlSpec {
     float wheelStep;   // 0: the toolkit's default
     const char* caption; // printed on the page background, may be empty
     bool fatOnly = false;
+    CaptionSide captionSide = CaptionSide::Above;
 };
 
 // The parameter or editor tag of a control in a build.
@@ -175,7 +181,7 @@ inline constexpr std::array<ControlSpec, 31> kMainPageControls{{
     {"LatencyMs", ValueDisplay, ParamId::None, EditorTag::None, {120, 428, 165, 438}, 0, 0, 0, 0, ""},
     {"LatencySamples", ValueDisplay, ParamId::None, EditorTag::None, {167, 428, 212, 438}, 0, 0, 0, 0, ""},
     {"LatencyClick", ClickArea, ParamId::None, EditorTag::LatencyClick, {120, 426, 220, 440}, 0, 0, 0, 0,
-     "LATENCY"},
+     "LATENCY", false, CaptionSide::Left},
     {"Process", OnOffButton, ParamId::Process, EditorTag::None, {42, 398, 78, 438}, skin::kProcessButton, 2, 0,
      0, "PROCESS"},
     {"Long", OnOffButton, ParamId::Long, EditorTag::None, {107, 356, 132, 381}, skin::kLongButton, 2, 0, 0,
@@ -226,9 +232,9 @@ inline constexpr std::array<ControlSpec, 31> kMainPageControls{{
      ""},
     {"EntryField", EntryField, ParamId::None, EditorTag::EntryField, {151, 281, 207, 298}, 0, 0, 0, 0, ""},
     {"OverLeft", OverLight, ParamId::None, EditorTag::OverLeft, {160, 109, 181, 130}, skin::kOverLight, 6, 0, 0,
-     "OVER"},
+     "OVER", false, CaptionSide::Left},
     {"OverRight", OverLight, ParamId::None, EditorTag::OverRight, {367, 109, 388, 130}, skin::kOverLight, 6, 0,
-     0, "OVER"},
+     0, "OVER", false, CaptionSide::Left},
     {"ToSettings", PageSwitch, ParamId::None, EditorTag::ToSettings, {78, 404, 247, 422}, 0, 0, 0, 0, ""},
 }};
 
@@ -243,33 +249,34 @@ struct SettingsKnobSpec {
     DisplayKind displayKind;
     bool toolkitKnob2; // OverIndic is a CAnimKnob2, the others CAnimKnob
     const char* caption;
+    CaptionSide captionSide = CaptionSide::Above;
 };
 
 inline constexpr std::array<SettingsKnobSpec, 12> kSettingsKnobs{{
     {"LowSat", ParamId::LowSat, {65, 190, 95, 220}, 0.5f, {55, 221, 105, 235}, DisplayKind::Decibel, false,
-     "LOW SAT"},
+     "LOW"},
     {"MidSat", ParamId::MidSat, {112, 190, 142, 220}, 0.5f, {102, 221, 152, 235}, DisplayKind::Decibel, false,
-     "MID SAT"},
+     "MID"},
     {"HighSat", ParamId::HighSat, {158, 190, 188, 220}, 0.5f, {148, 221, 198, 235}, DisplayKind::Decibel, false,
-     "HIGH SAT"},
+     "HIGH"},
     {"LowRel", ParamId::LowRel, {263, 190, 293, 220}, 0.5f, {253, 221, 303, 235}, DisplayKind::Multiplier, false,
-     "LOW REL"},
+     "LOW"},
     {"MidRel", ParamId::MidRel, {310, 190, 340, 220}, 0.5f, {300, 221, 350, 235}, DisplayKind::Multiplier, false,
-     "MID REL"},
+     "MID"},
     {"HighRel", ParamId::HighRel, {356, 190, 386, 220}, 0.5f, {346, 221, 396, 235}, DisplayKind::Multiplier,
-     false, "HIGH REL"},
+     false, "HIGH"},
     {"VuIntegr", ParamId::VuIntegr, {65, 260, 95, 290}, 0.5f, {60, 291, 100, 305}, DisplayKind::Milliseconds,
-     false, "VU INTEGR"},
+     false, "INTEGRATION", CaptionSide::Right},
     {"VuRefer", ParamId::VuRefer, {65, 309, 95, 339}, 0.4f, {55, 340, 105, 354}, DisplayKind::DecibelFullScale,
-     false, "VU REFER"},
+     false, "REFERENCE", CaptionSide::Right},
     {"PpmIntegr", ParamId::PpmIntegr, {264, 260, 294, 290}, 0.5f, {254, 291, 304, 305},
-     DisplayKind::Milliseconds, false, "PPM INTEGR"},
+     DisplayKind::Milliseconds, false, "INTEGRATION", CaptionSide::Right},
     {"PpmReturn", ParamId::PpmReturn, {264, 309, 294, 339}, 0.5f, {254, 340, 304, 354},
-     DisplayKind::Milliseconds, false, "PPM RETURN"},
+     DisplayKind::Milliseconds, false, "RETURN", CaptionSide::Right},
     {"OverIndic", ParamId::OverIndic, {65, 381, 95, 411}, 0.22222222f, {65, 412, 95, 426}, DisplayKind::Integer,
-     true, "OVER COUNT"},
+     true, "SAMPLES", CaptionSide::Right},
     {"FineTune", ParamId::FineTune, {264, 381, 294, 411}, 1.0f, {264, 412, 294, 426}, DisplayKind::Percent, false,
-     "FINE TUNE"},
+     "FINE TUNE", CaptionSide::Right},
 }};
 inline constexpr int kSettingsKnobFrames = 51;
 inline constexpr int kSettingsKnobFrameHeight = 30;

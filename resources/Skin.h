@@ -35,13 +35,22 @@ struct DecodedImage {
     std::vector<uint32_t> pixels; // row by row from the top, 0xAARRGGBB (alpha 255 for opaque art)
 };
 
-// Decodes the embedded art of bitmap `id` at scale 1 or 2. False when the
-// binary holds no such image.
+// Decodes the embedded art of bitmap `id` at scale 1 or 2 (about 30 ms for
+// the largest strip at 2x). False, with `out` empty, when the binary holds
+// no such image (and always in the Windows builds, whose art is in their
+// BITMAP resources). Safe to call from any thread.
 bool decodeEmbeddedImage(int id, int scale, DecodedImage& out);
 
 // Glyph images of one font id (0-7, gui/Geometry.h) and face (bold 1 |
-// italic 2; underline is drawn by the renderer) at one device scale, rendered
-// from Liberation Sans at build time. Metrics are in device pixels.
+// italic 2; underline is drawn by the renderer, so other face bits are
+// ignored) at one device scale, rendered at build time with FreeType from
+// Liberation Sans (Arial's metrics; font 7, Symbol on Windows, from
+// Liberation Serif). A font's listed height is its em size in pixels, what
+// GDI gets as a negative lfHeight: font 3 at scale 2 is set at 24 pixels.
+// Characters are the 8-bit codes 32-255: Latin-1, with 0x80-0x9F drawn as
+// the Windows-1252 punctuation (euro sign, quotes, dashes, ...) the Windows
+// builds show there. Metrics are in device pixels; coverage is 0-255 per
+// pixel, linear.
 struct Glyph {
     int16_t x, y;          // position in the atlas
     int16_t width, height; // size in the atlas (0 for a blank glyph)
@@ -63,7 +72,10 @@ struct GlyphAtlas {
     const uint8_t* coverage; // atlasWidth * atlasHeight bytes, 0-255
 };
 
-// Null when the binary holds no atlas for that combination.
+// Null when the binary holds no atlas for that combination (font ids
+// outside 0-7, scales other than 1 and 2, the Windows builds). The atlas is
+// decoded on first use and stays valid until the binary is unloaded; safe
+// to call from any thread.
 const GlyphAtlas* findGlyphAtlas(int fontId, int face, int scale);
 
 } // namespace skin

@@ -1,0 +1,38 @@
+// What the generator writes: BMP files for the Windows resource script, the
+// blob and tables embedded in the Linux binaries, and a manifest the tests
+// read back.
+#pragma once
+
+#include "Atlases.h"
+#include "Common.h"
+#include "Quantize.h"
+
+#include "resources/SkinIds.h"
+
+#include <string>
+#include <vector>
+
+namespace gen {
+
+struct BuiltImage {
+    const skin::BitmapGeometry* geometry = nullptr;
+    int scale = 1;
+    Image rgb;       // as drawn (24-bit images: as shipped)
+    Indexed indexed; // 8-bit images: as shipped
+    bool eightBit() const { return geometry->bitsPerPixel == 8; }
+    int id() const { return geometry->id; }
+    // The shipped pixels, 0xFFRRGGBB.
+    std::vector<uint32_t> pixels() const;
+};
+
+// FNV-1a of the pixels as little-endian 32-bit words; the tests compute the
+// same over the decoded images.
+uint64_t pixelHash(const std::vector<uint32_t>& pixels);
+
+bool writeBmp(const std::string& path, const BuiltImage& image);
+void writeResourceScript(const std::string& path, const std::vector<BuiltImage>& images, const std::string& key);
+void writeEmbedded(const std::string& blobPath, const std::string& sourcePath, const std::vector<BuiltImage>& images,
+                   const std::vector<AtlasOut>& atlases);
+void writeManifest(const std::string& path, const std::vector<BuiltImage>& images, const std::vector<AtlasOut>& atlases);
+
+} // namespace gen
