@@ -109,6 +109,7 @@ main_job() {
     cp "$BUILD/linux/NurAmbrel2.so" "$BUILD/linux/NurAmbrel.so" "$HOME/.vst/"
     cp "$BUILD/win-i686/NurAmbrel2.dll" "$BUILD/win-i686/NurAmbrel.dll" "$ROOT/out/VstPlugins/32-bit/"
     cp "$BUILD/win-x86_64/NurAmbrel2.dll" "$BUILD/win-x86_64/NurAmbrel.dll" "$ROOT/out/VstPlugins/64-bit/"
+    for dir in "$HOME/.vst" "$ROOT/out/VstPlugins"; do cp "$BUILD/linux/resources/OFL-LiberationFonts.txt" "$dir/"; done
     cp "$BUILD/linux/tools/ambrel" "$ROOT/out/bin/ambrel"
     cp "$BUILD/win-i686/tools/ambrel.exe" "$ROOT/out/bin/ambrel-win32.exe"
     cp "$BUILD/win-x86_64/tools/ambrel.exe" "$ROOT/out/bin/ambrel-win64.exe"
