@@ -31,7 +31,7 @@ Engine::Config engineConfig(const Variant& variant)
 
 } // namespace
 
-Ambrel::Ambrel(audioMasterCallback audioMaster, const Variant& variant)
+Ambrel::Ambrel(audioMasterCallback audioMaster, const Variant& variant, EditorFactory makeEditor)
     : CPresetSystemEffect(audioMaster, variant), params_(variant), engine_(std::make_unique<Engine>(engineConfig(variant)))
 {
     // Meter and knob settings kept per machine (the engine already holds its
@@ -56,6 +56,22 @@ Ambrel::Ambrel(audioMasterCallback audioMaster, const Variant& variant)
 
     suspend();
     resume();
+
+    // The editor attaches itself (which announces it to the host). Without
+    // one, or when it cannot be made, the effect runs without a window.
+    if (makeEditor) {
+        try {
+            makeEditor(*this);
+        } catch (...) {
+            // A half-made editor may have registered itself; its memory is
+            // gone already, so it is forgotten, not deleted.
+            editor = nullptr;
+            setFlag(effFlagsHasEditor, false);
+        }
+    }
+
+    suspend();
+    resume();
     suspend();
 }
 
@@ -63,7 +79,13 @@ Ambrel::~Ambrel()
 {
     // The meter and knob settings outlive the instance; a failed save is silent.
     saveEditorSettings();
+    // The editor points into the engine and the programs: it goes first.
+    setEditor(nullptr);
 }
+
+AmbrelEditorEvents* Ambrel::editorEvents() const { return dynamic_cast<AmbrelEditorEvents*>(editor); }
+
+int Ambrel::getMeterScale() { return getParameter(variant_.index(ParamId::MeterScale)) >= 0.5f ? 1 : 0; }
 
 void Ambrel::applyEditorSettings()
 {
@@ -157,6 +179,8 @@ void Ambrel::resume()
         sampleRate = kFallbackRate;
     setInitialDelay(getLatencySamples());
     engine_->reset(sampleRate, false);
+    if (AmbrelEditorEvents* events = editorEvents())
+        events->latencyChanged();
     suspended_ = false;
 }
 
@@ -167,6 +191,8 @@ void Ambrel::suspend()
     // Re-apply the knob mode so the editor picks it up again.
     const VstInt32 knobMode = variant_.index(ParamId::KnobMode);
     setParameter(knobMode, getParameter(knobMode));
+    if (AmbrelEditorEvents* events = editorEvents())
+        events->metersReset();
     suspended_ = true;
     resume();
     suspended_ = true;

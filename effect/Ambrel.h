@@ -10,9 +10,25 @@
 #include <atomic>
 #include <memory>
 
+class Ambrel;
+
+// What the effect tells its editor besides parameter values: the latency
+// changed (resume), the meters were cleared (suspend). Either may come from
+// any thread the host calls on.
+class AmbrelEditorEvents {
+public:
+    virtual ~AmbrelEditorEvents() = default;
+    virtual void latencyChanged() = 0;
+    virtual void metersReset() = 0;
+};
+
+// Makes the effect's editor, which attaches itself to the effect. The
+// plug-in entry passes one; an effect made without one has no editor.
+using EditorFactory = AEffEditor* (*)(Ambrel& effect);
+
 class Ambrel : public CPresetSystemEffect {
 public:
-    Ambrel(audioMasterCallback audioMaster, const Variant& variant);
+    Ambrel(audioMasterCallback audioMaster, const Variant& variant, EditorFactory makeEditor = nullptr);
     ~Ambrel() override;
 
     // Parameters.
@@ -59,6 +75,11 @@ public:
     // Reads and clears the over flag of a channel (0 left, 1 right).
     bool takeOverFlag(int channel) { return engine_->takeOverFlag(channel); }
     void setEditorOpen(bool open) { engine_->setEditorOpen(open); }
+    bool isEditorOpen() const { return engine_->editorOpen(); }
+    // Knob Mode was set since the editor last asked; asking clears it.
+    bool takeKnobModeChanged() { return knobModeChanged_.exchange(false, std::memory_order_relaxed); }
+    // MeterScale as the meters show it: 0 normal, 1 alternate.
+    int getMeterScale();
 
 private:
     // Sets Mono Stereo and L R from the combined stereo selector.
@@ -67,6 +88,7 @@ private:
     // Lifecycle helpers.
     static float clampSampleRate(float sampleRate);
     void applyEditorSettings();
+    AmbrelEditorEvents* editorEvents() const;
 
     // The engine side of setParameter.
     void applyToEngine(ParamId id, float value);
@@ -79,5 +101,6 @@ private:
     // Last combined stereo selector value; host automation and the editor may
     // set it from different threads.
     std::atomic<float> stereoSelectorValue_{0.0f};
+    std::atomic<bool> knobModeChanged_{false};
     bool suspended_ = false;
 };

@@ -25,6 +25,8 @@ void Ambrel::setParameter(VstInt32 index, float value)
         if (id == ParamId::Fat)
             value = kept;
         applyToEngine(id, value);
+        if (id == ParamId::KnobMode)
+            knobModeChanged_.store(true, std::memory_order_relaxed);
         if (id == ParamId::FineTune) {
             // The dB ranges follow the new scale: re-apply what depends on it.
             for (ParamId dependent :

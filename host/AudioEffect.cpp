@@ -86,8 +86,12 @@ AudioEffect::~AudioEffect()
 
 void AudioEffect::setEditor(AEffEditor* newEditor)
 {
+    // One editor at a time: the one replaced is freed here, never leaked.
+    AEffEditor* old = editor;
     editor = newEditor;
     setFlag(effFlagsHasEditor, editor != nullptr);
+    if (old && old != newEditor)
+        delete old;
 }
 
 void AudioEffect::getParameterLabel(VstInt32 /*index*/, char* label)

@@ -58,7 +58,8 @@ public:
     audioMasterCallback getAudioMaster() const { return audioMaster; }
     AEffEditor* getEditor() const { return editor; }
 
-    // The editor attaches itself here; the effect owns it from then on.
+    // The editor attaches itself here; the effect owns it from then on. An
+    // editor it replaces (or null replaces) is deleted.
     void setEditor(AEffEditor* newEditor);
 
     void setUniqueID(VstInt32 id) { cEffect.uniqueID = id; }

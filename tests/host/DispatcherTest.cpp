@@ -72,7 +72,7 @@ TEST_P(Record, FieldsDescribeTheEffect)
     EXPECT_EQ(effect->numParams, v().numParams);
     EXPECT_EQ(effect->numInputs, 2);
     EXPECT_EQ(effect->numOutputs, 2);
-    EXPECT_EQ(effect->flags, 0x1010); // replacing and double replacing; no editor yet
+    EXPECT_EQ(effect->flags, 0x1010); // replacing and double replacing; made without an editor
     EXPECT_EQ(effect->initialDelay, v().hasFat ? 639 : 127);
     EXPECT_EQ(effect->uniqueID, v().hasFat ? 0x4E524142 : 0x4E724142);
     EXPECT_EQ(effect->version, 1);
