@@ -69,6 +69,21 @@ TEST_F(Redraw, ValuesFromAnotherThreadReachTheScreenEvenWhileTheViewDraws)
     editor->idle();
     EXPECT_EQ(shown(a), 50);
 
+    // Automation while the window idles and draws: whatever the
+    // interleaving, the last value is on the screen after the next idle.
+    std::atomic<bool> done{false};
+    std::thread host([&] {
+        for (int i = 0; i < 20000; ++i)
+            a->setValue(static_cast<float>(i % 51) / 50.0f);
+        a->setValue(0.5f);
+        done = true;
+    });
+    while (!done)
+        editor->idle();
+    host.join();
+    editor->idle();
+    EXPECT_EQ(shown(a), 25);
+
     // A value set while the knob is being drawn (after it read its value) is
     // not taken for drawn: the next idle shows it.
     bool once = true;
