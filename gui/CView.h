@@ -277,8 +277,10 @@ protected:
 // References: a view is created with one reference, its creator's; addView
 // takes one more. removeView(view, false) gives back the container's and
 // keeps the view for reuse; removeView(view, true) gives back the creator's
-// too. Destroying a container removes every child with forget, so a view
-// that was added and not kept otherwise goes with its container.
+// too. Destroying a container removes every child with forget (both
+// references), so a view that was added and not remembered by anyone else
+// goes with its container. Removing the view that holds the frame's focus
+// tells it looseFocus first.
 class CViewContainer : public CView {
 public:
     // `frame` is accepted for the familiar signature; a container takes its
