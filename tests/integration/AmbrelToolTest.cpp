@@ -60,7 +60,7 @@ TEST(AmbrelInfo, TableAndJsonForBothBuilds)
         const CommandResult table = ambrel("info " + shellQuote(build->pluginPath));
         ASSERT_EQ(table.exitCode, 0) << table.errors;
         EXPECT_NE(table.output.find(build->productString), std::string::npos);
-        EXPECT_NE(table.output.find("0x1010"), std::string::npos);
+        EXPECT_NE(table.output.find("0x1011"), std::string::npos);
         EXPECT_NE(table.output.find("effClose                     1"), std::string::npos) << table.output;
         EXPECT_EQ(table.output.find("Warnings"), std::string::npos) << table.output;
 

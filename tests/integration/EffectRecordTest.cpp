@@ -44,8 +44,8 @@ TEST_P(EffectRecordTest, RecordHoldsTheBuildsValues)
     EXPECT_EQ(e->numParams, build().numParams);
     EXPECT_EQ(e->numInputs, 2);
     EXPECT_EQ(e->numOutputs, 2);
-    // Replacing in both precisions; no editor object exists yet.
-    EXPECT_EQ(e->flags, 0x1010);
+    // An editor, and replacing in both precisions.
+    EXPECT_EQ(e->flags, 0x1011);
     EXPECT_EQ(e->initialDelay, build().latency44k);
     EXPECT_EQ(e->ioRatio, 1.0f);
     EXPECT_EQ(e->version, 1);
