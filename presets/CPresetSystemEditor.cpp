@@ -109,9 +109,15 @@ CPresetSystemEditor::CPresetSystemEditor(CPresetSystemEffect* effect)
 {
 }
 
-// The effect is already gone when it deletes its editor: nothing here may
-// reach it.
-CPresetSystemEditor::~CPresetSystemEditor() = default;
+CPresetSystemEditor::~CPresetSystemEditor()
+{
+    // An effect that still calls this its editor is being destroyed and is
+    // not to be reached any more. One that has let go of it (replaced it, or
+    // frees it early in its own destructor) is alive, and must not be left
+    // showing names through an editor that is gone.
+    if (effect_ && effect_->getEditor() != this && presetEffect_ && presetEffect_->presetDisplay() == this)
+        presetEffect_->setPresetDisplay(nullptr);
+}
 
 long CPresetSystemEditor::stripTag(int control) const
 {

@@ -68,7 +68,6 @@ protected:
         store = fake.get();
         effect->setSettingsStore(std::move(fake));
         // The effect may bring its own editor; the strip is tested alone.
-        delete effect->getEditor();
         effect->setEditor(nullptr);
         editor = new StripEditor(effect.get());
         ASSERT_TRUE(editor->open(kParent));
@@ -159,6 +158,13 @@ TEST_P(PresetStrip, ElevenControlsOnTheFrameInOrderWithTheirClassesTagsRectangle
     EXPECT_EQ(effect->presetDisplay(), nullptr);
     // Without a frame the strip is not built.
     EXPECT_FALSE(editor->CPresetSystemEditor::open(kParent));
+
+    // An open editor that the effect replaces stops showing its names.
+    ASSERT_TRUE(editor->open(kParent));
+    EXPECT_EQ(effect->presetDisplay(), editor);
+    effect->setEditor(nullptr);
+    EXPECT_EQ(effect->presetDisplay(), nullptr);
+    effect->setProgramName(const_cast<char*>("Nobody shows this"));
 }
 
 TEST_P(PresetStrip, MenuListsTheSlotsInColumnsAndChoosingOneSelectsIt)

@@ -167,6 +167,8 @@ bool EditorSession::open(std::string& error, int& exitCode)
         return false;
     }
     open_ = true;
+    for (const auto& [index, value] : options_.afterOpen)
+        host_.setParameter(index, value);
     // Many editors know their final size only once they are open.
     int openWidth = 0, openHeight = 0;
     if (editorRect(host_, openWidth, openHeight) && (openWidth != width || openHeight != height))

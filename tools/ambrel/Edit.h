@@ -40,6 +40,9 @@ struct EditOptions {
     double seconds = 0.0; // edit: 0 runs until the window is closed
     int idles = 10;       // snapshot: idle requests before the capture
     std::vector<std::pair<VstInt32, float>> parameters;
+    // Set once the editor is open, by index and without a range check: the
+    // values only an editor acts on (a page switch, for instance).
+    std::vector<std::pair<VstInt32, float>> afterOpen;
 };
 
 // The editor of one loaded effect in a window of ours. The effect must be

@@ -32,8 +32,10 @@ void usage(std::FILE* out)
                  "       ambrel demo PLUGIN OUTDIR\n"
                  "       ambrel edit PLUGIN [--idle-ms N] [--signal none|sine|noise|music] [--rate R]\n"
                  "                   [--seconds S] [--scale 1|2] [--verbose] [--preset NAME] [--param ...]\n"
+                 "                   [--after-open INDEX=VALUE ...]\n"
                  "       ambrel snapshot PLUGIN OUT.png [--idles N] [--idle-ms N] [--scale 1|2]\n"
                  "                   [--signal ...] [--rate R] [--preset NAME] [--param ...]\n"
+                 "                   [--after-open INDEX=VALUE ...]\n"
                  "\n"
                  "  info     print the effect record, the dispatcher's answers and the parameters\n"
                  "           (at R Hz, default 44100) as a table, or as JSON with --json; the preset\n"
@@ -56,7 +58,8 @@ void usage(std::FILE* out)
                  "           callbacks the plug-in makes (automation, edits, display updates)\n"
                  "  snapshot open the editor the same way, idle it N times (default 10) and write\n"
                  "           the window's pixels to OUT.png; --scale sets AMBREL_UI_SCALE for the\n"
-                 "           plug-in\n",
+                 "           plug-in. --after-open sets a value by index once the editor is open\n"
+                 "           (any index: values only the editor acts on, such as a page switch)\n",
                  audioReaderDescription());
 }
 
@@ -358,6 +361,17 @@ int parseEditOptions(const std::vector<std::string>& args, const char* command, 
                 return 2;
             }
             scale = static_cast<int>(number);
+        } else if (optionValue(args, i, "--after-open", value)) {
+            const size_t equals = value.find('=');
+            char* end = nullptr;
+            const double v = equals == std::string::npos ? -1.0 : std::strtod(value.c_str() + equals + 1, &end);
+            if (equals == std::string::npos || !parseInt(value.substr(0, equals), 0, 100000, number) ||
+                *end != 0 || !(v >= 0.0 && v <= 1.0)) {
+                std::fprintf(stderr, "ambrel %s: bad --after-open '%s' (INDEX=VALUE, VALUE 0 to 1)\n", command,
+                             value.c_str());
+                return 2;
+            }
+            options.afterOpen.emplace_back(static_cast<VstInt32>(number), static_cast<float>(v));
         } else if (args[i] == "--verbose") {
             options.verbose = true;
         } else if (!snapshot && optionValue(args, i, "--seconds", value)) {
