@@ -38,6 +38,20 @@ foreach(input IN LISTS inputs)
 endforeach()
 string(SHA256 key "${manifest}")
 string(SUBSTRING ${key} 0 20 key)
+
+# A cache folder we cannot write (a read-only parent of the build tree)
+# falls back to one inside this build tree.
+string(RANDOM LENGTH 8 nonce)
+execute_process(COMMAND ${CMAKE_COMMAND} -E make_directory ${CACHE_DIR} RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
+if(rc EQUAL 0)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E touch ${CACHE_DIR}/.probe-${nonce} RESULT_VARIABLE rc
+                  OUTPUT_QUIET ERROR_QUIET)
+  file(REMOVE ${CACHE_DIR}/.probe-${nonce})
+endif()
+if(NOT rc EQUAL 0)
+  set(CACHE_DIR ${GEN_BUILD_DIR}/cache)
+  file(MAKE_DIRECTORY ${CACHE_DIR})
+endif()
 set(entry ${CACHE_DIR}/${key})
 
 if(NOT EXISTS ${entry}/complete)
@@ -63,7 +77,6 @@ if(NOT EXISTS ${entry}/complete)
 
   # Draw into a directory of our own, then move it into place in one step;
   # a build tree drawing the same key at the same time keeps its own.
-  string(RANDOM LENGTH 8 nonce)
   set(work ${CACHE_DIR}/.${key}-${nonce})
   file(REMOVE_RECURSE ${work})
   file(MAKE_DIRECTORY ${work})

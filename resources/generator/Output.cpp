@@ -14,9 +14,10 @@
 
 namespace gen {
 
-std::vector<uint32_t> BuiltImage::pixels() const
+void BuiltImage::finish()
 {
-    std::vector<uint32_t> out;
+    std::vector<uint32_t>& out = shipped;
+    out.clear();
     if (eightBit()) {
         out.resize(indexed.index.size());
         for (size_t i = 0; i < out.size(); ++i)
@@ -28,17 +29,16 @@ std::vector<uint32_t> BuiltImage::pixels() const
             for (int x = 0; x < rgb.width(); ++x)
                 out.push_back(0xFF000000u | (rgb.at(x, y) & 0xFFFFFF));
     }
-    return out;
+    hash = pixelHash(out);
 }
 
 uint64_t pixelHash(const std::vector<uint32_t>& pixels)
 {
     uint64_t h = 1469598103934665603ull;
-    for (uint32_t p : pixels)
-        for (int k = 0; k < 4; ++k) {
-            h ^= (p >> (8 * k)) & 0xFF;
-            h *= 1099511628211ull;
-        }
+    for (uint32_t p : pixels) {
+        h ^= p;
+        h *= 1099511628211ull;
+    }
     return h;
 }
 
@@ -65,7 +65,7 @@ bool writeFile(const std::string& path, const std::vector<uint8_t>& data)
 std::vector<uint8_t> deflateBytes(const std::vector<uint8_t>& in)
 {
     z_stream z{};
-    if (deflateInit2(&z, 9, Z_DEFLATED, 15, 9, Z_DEFAULT_STRATEGY) != Z_OK)
+    if (deflateInit2(&z, 6, Z_DEFLATED, 15, 9, Z_DEFAULT_STRATEGY) != Z_OK)
         throw std::runtime_error("zlib does not start");
     std::vector<uint8_t> out(deflateBound(&z, in.size()));
     z.next_in = const_cast<Bytef*>(in.data());
@@ -227,7 +227,7 @@ bool writeBmp(const std::string& path, const BuiltImage& img)
             b.push_back(static_cast<uint8_t>(c >> 16));
             b.push_back(0);
         }
-    std::vector<uint32_t> px = img.eightBit() ? std::vector<uint32_t>() : img.pixels();
+    const std::vector<uint32_t>& px = img.pixels();
     for (int y = h - 1; y >= 0; --y) {
         size_t start = b.size();
         for (int x = 0; x < w; ++x) {
@@ -274,16 +274,15 @@ void writeEmbedded(const std::string& blobPath, const std::string& sourcePath, c
         return at;
     };
     std::ostringstream images_src;
-    std::vector<std::vector<uint32_t>> shipped;
     for (size_t i = 0; i < images.size(); ++i) {
         const BuiltImage& img = images[i];
         const skin::BitmapGeometry& g = *img.geometry;
-        shipped.push_back(img.pixels());
         Encoded e;
         int alias = -1;
         for (size_t j = 0; j < i; ++j)
             if (images[j].scale == img.scale && images[j].geometry->width == g.width &&
-                images[j].geometry->height == g.height && shipped[j] == shipped[i]) {
+                images[j].geometry->height == g.height && images[j].hash == img.hash &&
+                images[j].pixels() == img.pixels()) {
                 alias = static_cast<int>(j);
                 break;
             }
@@ -377,7 +376,7 @@ void writeManifest(const std::string& path, const std::vector<BuiltImage>& image
     for (const BuiltImage& img : images) {
         const skin::BitmapGeometry& g = *img.geometry;
         f << "image " << g.id << ' ' << img.scale << ' ' << g.width * img.scale << ' ' << g.height * img.scale << ' '
-          << g.bitsPerPixel << ' ' << g.frames << ' ' << hex64(pixelHash(img.pixels())) << '\n';
+          << g.bitsPerPixel << ' ' << g.frames << ' ' << hex64(img.hash) << '\n';
     }
     char buf[256];
     std::snprintf(buf, sizeof buf, "needle %.6f %.6f %.6f %.6f %.6f %.6f %.6f\n", kMeter.pivotX, kMeter.pivotY,

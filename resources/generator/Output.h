@@ -21,12 +21,18 @@ struct BuiltImage {
     Indexed indexed; // 8-bit images: as shipped
     bool eightBit() const { return geometry->bitsPerPixel == 8; }
     int id() const { return geometry->id; }
-    // The shipped pixels, 0xFFRRGGBB.
-    std::vector<uint32_t> pixels() const;
+    // Takes down the shipped pixels (0xFFRRGGBB) and their hash, once the
+    // art is final.
+    void finish();
+    const std::vector<uint32_t>& pixels() const { return shipped; }
+    uint64_t hash = 0;
+
+private:
+    std::vector<uint32_t> shipped;
 };
 
-// FNV-1a of the pixels as little-endian 32-bit words; the tests compute the
-// same over the decoded images.
+// FNV-1a over the pixels taken as 32-bit words; the tests compute the same
+// over the decoded images.
 uint64_t pixelHash(const std::vector<uint32_t>& pixels);
 
 bool writeBmp(const std::string& path, const BuiltImage& image);

@@ -169,17 +169,19 @@ void drawKnobScale(Pen& pen, double cx, double cy, double inner, double tickLeng
     for (const auto& [v, text] : scale.labels) {
         double dx, dy;
         dir(v, dx, dy);
+        // The text box touches the point just beyond the tick with its
+        // nearest side, so labels at mirrored places sit at the same height.
         double w = textWidth(pen, text, st), h = capHeight(st);
-        double r = inner + tickLength + 2.2 + 0.5 * (w * std::abs(dx) + h * std::abs(dy));
-        double x = cx + dx * r, y = cy + dy * r + h / 2;
+        double r = inner + tickLength + 2.0;
+        double x = cx + dx * r + dx * w / 2, y = cy + dy * r + dy * h / 2 + h / 2;
         drawText(pen, text, x, y, Align::Center, st);
     }
 }
 
 namespace {
 
-const TextStyle kCaption{Font::SansBold, 6.8, 0.7, kInk};
-const TextStyle kBridgeCaption{Font::SansBold, 6.8, 0.7, kLightInk};
+const TextStyle kCaption{Font::SansBold, 6.8, 0.75, kInk};
+const TextStyle kBridgeCaption{Font::SansBold, 6.8, 0.75, kLightInk};
 
 KnobScale scaleFor(ParamId id)
 {
@@ -316,7 +318,7 @@ void insetFrame(Pen& pen, double x, double y, double w, double h, double r, doub
     cairo_save(cr);
     pen.roundedRect(x - 0.5, y - 0.5, w + 1, h + 1, r + 0.5);
     cairo_set_line_width(cr, 1.0);
-    cairo_pattern_t* p = cairo_pattern_create_linear(x, y, x + w * 0.15, y + h);
+    cairo_pattern_t* p = cairo_pattern_create_linear(0, y, 0, y + h);
     cairo_pattern_add_color_stop_rgba(p, 0, 0, 0, 0, 0.45 * depth);
     cairo_pattern_add_color_stop_rgba(p, 0.5, 0, 0, 0, 0.2 * depth);
     cairo_pattern_add_color_stop_rgba(p, 1, 1, 1, 1, 0.55 * depth);
@@ -510,6 +512,13 @@ Image drawMainPage(int scale, bool hasFat)
         drawCaption(pen, lc.caption, {lc.rect.left, 428, lc.rect.right, 438}, lc.captionSide, kCaption, 4);
         const ControlSpec& ms = mainControl("LatencyMs");
         pen.line(ms.rect.right + 1, 429.5, ms.rect.right + 1, 436.5, 0.6, grey(0.0, 0.35));
+    }
+
+    // Edges of the front panel: light catches the top, the sides fall off.
+    pen.fillRect(0, 0, W, 1, grey(1.0, 0.35));
+    for (int i = 0; i < 3; ++i) {
+        pen.fillRect(i, 0, 1, kStripTop - 1, grey(0.0, 0.10 - 0.03 * i));
+        pen.fillRect(W - 1 - i, 0, 1, kStripTop - 1, grey(0.0, 0.12 - 0.035 * i));
     }
 
     // Corner screws.

@@ -220,6 +220,11 @@ void writePreviews(const std::string& dir, const std::vector<BuiltImage>& images
         zoom(main1, 225, 150, 225, 150, 4).writePng(dir + "/zoom-main-1x-d.png");
         zoom(main1, 0, 300, 225, 160, 4).writePng(dir + "/zoom-main-1x-e.png");
         zoom(main1, 225, 300, 225, 160, 4).writePng(dir + "/zoom-main-1x-f.png");
+        Image main2 = previewMain(images, 2, true);
+        zoom(main2, 0, 0, 450, 300, 2).writePng(dir + "/zoom-main-2x-a.png");
+        zoom(main2, 450, 300, 450, 300, 2).writePng(dir + "/zoom-main-2x-d.png");
+        zoom(main2, 0, 600, 450, 320, 2).writePng(dir + "/zoom-main-2x-e.png");
+        zoom(main2, 450, 600, 450, 320, 2).writePng(dir + "/zoom-main-2x-f.png");
         Image set1 = previewSettings(images, 1);
         zoom(set1, 0, 150, 225, 150, 4).writePng(dir + "/zoom-settings-1x-c.png");
         zoom(set1, 225, 300, 225, 160, 4).writePng(dir + "/zoom-settings-1x-f.png");
@@ -289,6 +294,7 @@ int main(int argc, char** argv)
                     std::printf("  %d @%dx: %zu colours, mean error %.2f, largest %d\n", g.id, scale,
                                 b.indexed.palette.size(), mean, worstError);
                 }
+                b.finish();
                 images.push_back(std::move(b));
             }
             std::printf("scale %d done (%.1f s)\n", scale, seconds(started));
@@ -303,13 +309,15 @@ int main(int argc, char** argv)
                 if (!writeBmp(opt.out + "/bmp/" + std::to_string(rid) + ".bmp", b))
                     throw std::runtime_error("cannot write the bitmaps");
             }
+            std::printf("bitmaps written (%.1f s)\n", seconds(started));
             writeEmbedded(opt.out + "/skin.bin", opt.out + "/SkinData.cpp.in", images, atlases);
+            std::printf("embedded data written (%.1f s)\n", seconds(started));
             std::string key;
             {
                 std::vector<uint32_t> all;
                 for (const BuiltImage& b : images) {
-                    auto px = b.pixels();
-                    all.insert(all.end(), px.begin(), px.end());
+                    all.push_back(static_cast<uint32_t>(b.hash));
+                    all.push_back(static_cast<uint32_t>(b.hash >> 32));
                 }
                 char buf[17];
                 std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(pixelHash(all)));

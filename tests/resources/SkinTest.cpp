@@ -60,11 +60,10 @@ const Manifest& manifest()
 std::string pixelHash(const std::vector<uint32_t>& pixels)
 {
     uint64_t h = 1469598103934665603ull;
-    for (uint32_t p : pixels)
-        for (int k = 0; k < 4; ++k) {
-            h ^= (p >> (8 * k)) & 0xFF;
-            h *= 1099511628211ull;
-        }
+    for (uint32_t p : pixels) {
+        h ^= p;
+        h *= 1099511628211ull;
+    }
     char buf[17];
     std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(h));
     return buf;
