@@ -317,16 +317,47 @@ void writeEmbedded(const std::string& blobPath, const std::string& sourcePath, c
     }
     std::ostringstream atlas_src, glyph_src;
     size_t glyphCount = 0;
-    for (const AtlasOut& a : atlases) {
-        std::vector<uint8_t> z = deflateBytes(a.coverage);
-        uint32_t at = append(z);
+    struct Stored {
+        size_t glyphs;
+        uint32_t offset, size;
+    };
+    std::vector<Stored> stored;
+    auto sameGlyphs = [](const AtlasOut& a, const AtlasOut& b) {
+        if (a.glyphs.size() != b.glyphs.size())
+            return false;
+        for (size_t i = 0; i < a.glyphs.size(); ++i) {
+            const skin::Glyph &x = a.glyphs[i], &y = b.glyphs[i];
+            if (x.x != y.x || x.y != y.y || x.width != y.width || x.height != y.height || x.left != y.left ||
+                x.top != y.top || x.advance != y.advance)
+                return false;
+        }
+        return true;
+    };
+    for (size_t i = 0; i < atlases.size(); ++i) {
+        const AtlasOut& a = atlases[i];
+        // Font 0 is always bold: its plain and bold faces are one atlas.
+        Stored st{};
+        bool shared = false;
+        for (size_t j = 0; j < i && !shared; ++j) {
+            const AtlasOut& b = atlases[j];
+            if (b.width == a.width && b.height == a.height && b.ascent == a.ascent && b.descent == a.descent &&
+                b.coverage == a.coverage && sameGlyphs(a, b)) {
+                st = stored[j];
+                shared = true;
+            }
+        }
+        if (!shared) {
+            std::vector<uint8_t> z = deflateBytes(a.coverage);
+            st = {glyphCount, append(z), static_cast<uint32_t>(z.size())};
+            for (const skin::Glyph& g : a.glyphs)
+                glyph_src << "    {" << g.x << ", " << g.y << ", " << g.width << ", " << g.height << ", " << g.left
+                          << ", " << g.top << ", " << g.advance << "},\n";
+            glyphCount += a.glyphs.size();
+        }
+        stored.push_back(st);
         atlas_src << "    {" << a.fontId << ", " << a.face << ", " << a.scale << ", " << a.ascent << ", " << a.descent
-                  << ", " << kFirstChar << ", " << kNumChars << ", " << glyphCount << "u, " << a.width << ", "
-                  << a.height << ", " << at << "u, " << z.size() << "u},\n";
-        for (const skin::Glyph& g : a.glyphs)
-            glyph_src << "    {" << g.x << ", " << g.y << ", " << g.width << ", " << g.height << ", " << g.left << ", "
-                      << g.top << ", " << g.advance << "},\n";
-        glyphCount += a.glyphs.size();
+                  << ", " << kFirstChar << ", " << kNumChars << ", " << st.glyphs << "u, " << a.width << ", "
+                  << a.height << ", " << st.offset << "u, " << st.size << "u},\n";
     }
     if (!writeFile(blobPath, blob))
         throw std::runtime_error("cannot write " + blobPath);

@@ -591,7 +591,7 @@ Image drawMainPage(int scale, bool hasFat)
 Image drawSettingsPage(int scale)
 {
     const int W = kWindowWidth, H = 445;
-    Image page = anodized(W, H, scale, kSettingsPanel, 0.008, 4000);
+    Image page = anodized(W, H, scale, kSettingsPanel, 0.006, 4000);
 
     // The name plate is brushed like the main faceplate.
     const ControlSpec* back = nullptr;
