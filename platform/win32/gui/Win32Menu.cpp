@@ -138,8 +138,9 @@ void drawMenuItem(MenuSession& session, const DRAWITEMSTRUCT& item)
     itemsDrawn.fetch_add(1, std::memory_order_relaxed);
     HDC dc = item.hDC;
     RECT r = item.rcItem;
-    const bool greyed = (item.itemState & ODS_GRAYED) || (data->flags & MenuItem::kDisabled);
+    // A title is disabled but drawn as a heading, not greyed.
     const bool title = (data->flags & MenuItem::kTitle) != 0;
+    const bool greyed = (data->flags & MenuItem::kDisabled) || ((item.itemState & ODS_GRAYED) && !title);
     const bool selected = (item.itemState & ODS_SELECTED) && !greyed && !title;
     FillRect(dc, &r, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_MENU));
     const COLORREF ink = GetSysColor(greyed ? COLOR_GRAYTEXT : selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT);

@@ -99,9 +99,9 @@ void releaseClass()
     stopGdiplus();
 }
 
-// How long a click's own button state stands in for an asynchronous state
-// that has not caught up yet.
-constexpr DWORD kDownStateMs = 100;
+// How long a click's own button state may stand in for an asynchronous
+// state that has not caught up yet.
+constexpr DWORD kDownStateMs = 1000;
 
 // The key state's VK_LBUTTON and VK_RBUTTON are the physical buttons; with
 // swapped buttons the physical right one is the primary and reads as left.
@@ -345,12 +345,24 @@ int32_t FrameWindow::getMouseButtons()
         buttons |= kControl;
     if (GetAsyncKeyState(VK_MENU) < 0)
         buttons |= kAlt;
+    if (downState_ && downFirstRead_ && GetTickCount() - downTime_ <= kDownStateMs) {
+        // Asked while the click is handled: the state as of the click.
+        downFirstRead_ = false;
+        return downState_;
+    }
     if (downState_) {
+        // Later on, the click's buttons stand until the asynchronous state
+        // shows a button, the button-up is waiting in the queue, or it is
+        // too old.
         constexpr int32_t kButtons = kLButton | kMButton | kRButton;
-        if ((buttons & kButtons) || GetTickCount() - downTime_ > kDownStateMs)
+        MSG up;
+        const bool released = PeekMessageW(&up, nullptr, WM_LBUTTONUP, WM_LBUTTONUP, PM_NOREMOVE | PM_NOYIELD) ||
+                              PeekMessageW(&up, nullptr, WM_RBUTTONUP, WM_RBUTTONUP, PM_NOREMOVE | PM_NOYIELD) ||
+                              PeekMessageW(&up, nullptr, WM_MBUTTONUP, WM_MBUTTONUP, PM_NOREMOVE | PM_NOYIELD);
+        if ((buttons & kButtons) || released || GetTickCount() - downTime_ > kDownStateMs)
             downState_ = 0;
         else
-            buttons |= downState_;
+            buttons |= downState_ & kButtons;
     }
     return buttons;
 }
@@ -442,8 +454,9 @@ LRESULT FrameWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_MBUTTONDBLCLK:
     {
         // The toolkit reads the buttons itself and tracks the drag by
-        // polling. The key state as of this message covers the first moment
-        // after the click.
+        // polling. Its first read gets the state as of this message: the
+        // asynchronous state may already be past a quick click, or (under
+        // Wine) not yet at it.
         int32_t state = physicalButtons(GetKeyState(VK_LBUTTON) < 0, GetKeyState(VK_RBUTTON) < 0,
                                         GetKeyState(VK_MBUTTON) < 0);
         if (!state)
@@ -457,10 +470,17 @@ LRESULT FrameWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
         if (GetKeyState(VK_MENU) < 0)
             state |= kAlt;
         downState_ = state;
+        downFirstRead_ = true;
         downTime_ = GetTickCount();
         listener->platformMouseDown(fromDevice(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)));
         return 0;
     }
+
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+        downState_ = 0; // the click is over, whoever read it
+        break;
 
     case WM_MOUSEWHEEL:
     case WM_MOUSEHWHEEL: {

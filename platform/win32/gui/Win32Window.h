@@ -80,10 +80,12 @@ private:
     bool oleInitialized_ = false;
     bool classHeld_ = false;
     bool destroying_ = false; // our own DestroyWindow is under way
-    // The buttons and modifiers a button-down message reported, used until
-    // the asynchronous state shows the button (Wine caches that state for a
-    // few milliseconds, so a read right at the click may still say "up").
+    // The buttons and modifiers as of the last button-down message: the
+    // answer to the first read while it is handled, and the buttons until
+    // the asynchronous state shows them (Wine caches that state for a few
+    // milliseconds, so a read right after the click may still say "up").
     int32_t downState_ = 0;
+    bool downFirstRead_ = false;
     DWORD downTime_ = 0;
     std::vector<EditField*> fields_;
     MenuSession* menu_ = nullptr;

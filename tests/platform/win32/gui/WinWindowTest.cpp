@@ -426,6 +426,9 @@ TEST_CASE(MouseButtonsWheelAndDoubleClick)
         CHECK(drag.buttons == kLButton);
         CHECK(!drag.path.empty() && drag.path.back() == CPoint(200, 50));
         CHECK(drag.path.size() >= 3);
+        if (drag.path.empty() || !(drag.path.back() == CPoint(200, 50)))
+            std::printf("    drag ended after %d points at %d,%d\n", int(drag.path.size()),
+                        drag.path.empty() ? -1 : drag.path.back().h, drag.path.empty() ? -1 : drag.path.back().v);
         CHECK(probe.clicks[1].buttons == (kLButton | kControl));
         CHECK(probe.clicks[1].where == CPoint(250, 150));
         CHECK(probe.clicks[2].buttons == (kRButton | kShift));
@@ -538,6 +541,62 @@ private:
 };
 
 } // namespace
+
+namespace {
+
+// Runs xdotool on the X server Wine draws to: input the X server itself
+// gives, as a user's mouse and keyboard do. False where that cannot run
+// (not under Wine, or no xdotool).
+bool xdotool(const std::vector<std::string>& arguments)
+{
+    using Spawn = LONG(CDECL*)(char* const[], int);
+    static const auto spawn = reinterpret_cast<Spawn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "__wine_unix_spawnvp")));
+    if (!spawn)
+        return false;
+    std::vector<std::string> words{"xdotool"};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& w : words)
+        argv.push_back(w.data());
+    argv.push_back(nullptr);
+    return spawn(argv.data(), 1) == 0;
+}
+
+std::string number(LONG value) { return std::to_string(value); }
+
+} // namespace
+
+TEST_CASE(InputFromTheXServer)
+{
+    if (!xdotool({"version"})) {
+        std::printf("    skipped: no xdotool here\n");
+        return;
+    }
+    Host host(kWidth, kHeight);
+    TestFrame t(host.hwnd());
+    pump(50, t.frame);
+    const POINT from = t.screen(170, 30), to = t.screen(230, 90), ctrl = t.screen(250, 150);
+    InputThread input([&] {
+        xdotool({"mousemove", number(from.x), number(from.y), "sleep", "0.1", "mousedown", "1"});
+        for (int i = 1; i <= 6; ++i)
+            xdotool({"mousemove", number(from.x + 10 * i), number(from.y + 10 * i), "sleep", "0.03"});
+        xdotool({"sleep", "0.1", "mouseup", "1", "sleep", "0.1"});
+        xdotool({"mousemove", number(ctrl.x), number(ctrl.y), "keydown", "ctrl", "click", "1", "keyup", "ctrl",
+                 "sleep", "0.1"});
+        xdotool({"mousemove", number(ctrl.x), number(ctrl.y), "click", "3", "sleep", "0.1"});
+    });
+    CHECK(input.finish(15000, t.frame));
+    pump(50, t.frame);
+    const auto& clicks = t.probe->clicks;
+    CHECK(clicks.size() == 3);
+    if (clicks.size() == 3) {
+        CHECK(clicks[0].where == CPoint(170, 30) && clicks[0].buttons == kLButton);
+        CHECK(!clicks[0].path.empty() && clicks[0].path.back() == CPoint(to.x - from.x + 170, to.y - from.y + 30));
+        CHECK(clicks[1].buttons == (kLButton | kControl));
+        CHECK(clicks[2].buttons == kRButton);
+    }
+}
 
 TEST_CASE(DroppedFilesReachTheViewUnderThePoint)
 {
