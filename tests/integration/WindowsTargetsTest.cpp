@@ -52,6 +52,20 @@ protected:
             GTEST_SKIP() << "no " << target().label << " build folder configured (AMBREL_WIN32_DIR / AMBREL_WIN64_DIR)";
         ASSERT_TRUE(fs::exists(dll())) << dll();
         ASSERT_TRUE(fs::exists(tool())) << tool();
+        if (!wineRunsTarget())
+            GTEST_SKIP() << "Wine cannot run " << target().label << " programs on this machine (see tests/support/wine.sh)";
+    }
+
+    // Whether this machine can run the target's programs at all: a kernel
+    // without 32-bit support cannot start the 32-bit Wine loader, and the
+    // Wine wrapper then answers 77. Asked once per target.
+    bool wineRunsTarget() const
+    {
+        static std::map<std::string, bool> known;
+        auto it = known.find(target().label);
+        if (it == known.end())
+            it = known.emplace(target().label, wineAmbrel("presets " + windowsPath(dll())).exitCode != 77).first;
+        return it->second;
     }
 
     const WindowsTarget& target() const { return *GetParam().target; }
