@@ -678,7 +678,13 @@ Image drawSettingsPage(int scale)
         // Value window, centred in the display (neighbouring displays
         // overlap by a few pixels; their windows must not).
         const CRect& d = k.display;
-        double ww = std::min(d.width() - 1.0, 42.0), wx = (d.left + d.right) / 2.0 - ww / 2;
+        double ww = d.width() - 1.0;
+        for (const SettingsKnobSpec& o : kSettingsKnobs) {
+            double dc = std::abs((o.display.left + o.display.right) - (d.left + d.right)) / 2.0;
+            if (&o != &k && o.display.top < d.bottom && o.display.bottom > d.top && dc < d.width())
+                ww = std::min(ww, dc - 3.0);
+        }
+        double wx = (d.left + d.right) / 2.0 - ww / 2;
         pen.roundedRect(wx, d.top + 1.5, ww, d.height() - 2, 2);
         pen.source(rgb(25, 26, 28));
         cairo_fill(cr);
