@@ -35,8 +35,8 @@ struct DecodedImage {
     std::vector<uint32_t> pixels; // row by row from the top, 0xAARRGGBB (alpha 255 for opaque art)
 };
 
-// Decodes the embedded art of bitmap `id` at scale 1 or 2 (about 30 ms for
-// the largest strip at 2x). False, with `out` empty, when the binary holds
+// Decodes the embedded art of bitmap `id` at scale 1 or 2 (a few tens of
+// milliseconds for the largest strip, the Drive knob at 2x). False, with `out` empty, when the binary holds
 // no such image (and always in the Windows builds, whose art is in their
 // BITMAP resources). Safe to call from any thread.
 bool decodeEmbeddedImage(int id, int scale, DecodedImage& out);
