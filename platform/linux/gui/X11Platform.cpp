@@ -1,7 +1,7 @@
 // The toolkit's platform on Linux: X11 windows on connections of our own,
 // drawn with the software raster; the skin compiled into the binary.
 #include "gui/Platform.h"
-#include "platform/linux/gui/X11Window.h"
+#include "platform/linux/gui/X11Dialogs.h"
 #include "platform/software/SoftwareRaster.h"
 
 #include <cerrno>
@@ -10,7 +10,6 @@
 
 namespace x11gui {
 
-// Modal message and file dialog (X11Dialogs.cpp).
 void showMessage(X11Window* window, const std::string& caption, const std::string& text);
 std::optional<std::string> runFileDialog(X11Window* window, const VSTGUI::FileDialogSpec& spec);
 

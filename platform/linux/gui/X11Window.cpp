@@ -116,7 +116,31 @@ void X11Window::blitDevice(int left, int top, int right, int bottom)
 {
     if (gone_ || !blitter_)
         return;
+    if (overlay_) {
+        // The back buffer with the overlay drawn over a copy of it; the
+        // overlay may cover any part, so all of it is shown.
+        if (!composed_ || composed_->deviceWidth() != back_.deviceWidth() ||
+            composed_->deviceHeight() != back_.deviceHeight())
+            composed_ = std::make_unique<softraster::SoftwareSurface>(width_, height_, scale_);
+        std::copy(back_.pixels(), back_.pixels() + static_cast<size_t>(back_.deviceWidth()) * back_.deviceHeight(),
+                  composed_->pixels());
+        composed_->setClip(CRect(0, 0, width_, height_));
+        overlay_(*composed_);
+        blitter_->put(window_, gc_, *composed_, 0, 0, composed_->deviceWidth(), composed_->deviceHeight());
+        return;
+    }
     blitter_->put(window_, gc_, back_, left, top, right, bottom);
+}
+
+void X11Window::setOverlay(std::function<void(softraster::SoftwareSurface&)> painter)
+{
+    overlay_ = std::move(painter);
+    if (!overlay_)
+        composed_.reset();
+    if (!gone_ && display_) {
+        ErrorTrap trap(display_);
+        blitDevice(0, 0, back_.deviceWidth(), back_.deviceHeight());
+    }
 }
 
 void X11Window::flush(const CRect& area)
@@ -256,7 +280,10 @@ void X11Window::pumpEvents()
                 while (XCheckTypedWindowEvent(display_, event.xany.window, MotionNotify, &next))
                     event = next;
             }
-            dispatch(event);
+            if (modalDepth_ > 0)
+                handlePassiveEvent(event); // a modal loop of ours is on the stack
+            else
+                dispatch(event);
             if (destroyed)
                 break;
         }

@@ -7,6 +7,7 @@
 #include "platform/linux/gui/X11Support.h"
 #include "platform/software/SoftwareRaster.h"
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -65,6 +66,15 @@ public:
     template <typename Call>
     bool callListener(Call&& call);
 
+    // Something drawn over the back buffer on the screen (a message
+    // panel): flushes then show the back buffer with it on top. Null ends it.
+    void setOverlay(std::function<void(softraster::SoftwareSurface&)> painter);
+    // While a modal loop of ours runs (dialogs, messages), the pump takes no
+    // input of the editor window: only paints and the window's end.
+    void enterModal() { ++modalDepth_; }
+    void leaveModal() { --modalDepth_; }
+    bool isModal() const { return modalDepth_ > 0; }
+
     void addField(X11TextField* field);
     void removeField(X11TextField* field);
     X11TextField* fieldFor(Window window) const;
@@ -101,6 +111,9 @@ private:
     int32_t pressState_ = 0;
     bool pressStateValid_ = false;
     std::vector<X11TextField*> fields_;
+    std::function<void(softraster::SoftwareSurface&)> overlay_;
+    std::unique_ptr<softraster::SoftwareSurface> composed_;
+    int modalDepth_ = 0;
 };
 
 template <typename Call>

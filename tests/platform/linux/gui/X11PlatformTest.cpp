@@ -567,6 +567,18 @@ VSTGUI::MenuModel sampleMenu(VSTGUI::MenuModel& sub)
     return menu;
 }
 
+// Ends a menu that is still open after a helper's input (keys that went
+// astray must not leave the test waiting).
+void closeLeftoverMenu(Input& input)
+{
+    for (int i = 0; i < 200 && findPopup(input.display()); ++i)
+        sleepMs(10);
+    for (int i = 0; i < 5 && findPopup(input.display()); ++i) {
+        input.tap(XK_Escape);
+        sleepMs(50);
+    }
+}
+
 // Root position of the middle of item `index` of a single-column menu
 // whose window is at (x, y), at scale `s` (rows of 19, separators of 7, a
 // border of 3).
@@ -596,11 +608,13 @@ TEST_F(X11Platform, MenuChoiceByMouseByKeysInSubmenusAndCancel)
             Window popup = 0;
             for (int i = 0; i < 300 && !(popup = findPopup(input.display())); ++i)
                 sleepMs(10);
+            sleepMs(100); // the menu takes the pointer right after it shows
             int x, y, w, h, cx, cy;
             windowGeometry(input.display(), popup, x, y, w, h);
             itemCentre(menu, 1, x, y, 1, cx, cy);
             input.move(cx, cy);
             input.click(1);
+            closeLeftoverMenu(input);
         });
         const VSTGUI::MenuResult result = window->popupMenu(menu, CPoint(20, 30));
         helper.join();
@@ -613,10 +627,12 @@ TEST_F(X11Platform, MenuChoiceByMouseByKeysInSubmenusAndCancel)
             Input input;
             for (int i = 0; i < 300 && !findPopup(input.display()); ++i)
                 sleepMs(10);
+            sleepMs(100); // the menu takes the keyboard right after it shows
             for (unsigned long k : {XK_Down, XK_Down, XK_Down, XK_Right, XK_Down, XK_Return}) {
                 input.tap(k);
                 sleepMs(20);
             }
+            closeLeftoverMenu(input);
         });
         const VSTGUI::MenuResult result = window->popupMenu(menu, CPoint(20, 30));
         helper.join();
@@ -629,10 +645,12 @@ TEST_F(X11Platform, MenuChoiceByMouseByKeysInSubmenusAndCancel)
             Input input;
             for (int i = 0; i < 300 && !findPopup(input.display()); ++i)
                 sleepMs(10);
+            sleepMs(100); // the menu takes the keyboard right after it shows
             for (unsigned long k : {XK_Down, XK_Right, XK_Down, XK_Return}) {
                 input.tap(k);
                 sleepMs(20);
             }
+            closeLeftoverMenu(input);
         });
         const VSTGUI::MenuResult result = window->popupMenu(menu, CPoint(20, 30));
         helper.join();
@@ -646,6 +664,7 @@ TEST_F(X11Platform, MenuChoiceByMouseByKeysInSubmenusAndCancel)
             Window popup = 0;
             for (int i = 0; i < 300 && !(popup = findPopup(input.display())); ++i)
                 sleepMs(10);
+            sleepMs(100); // the menu takes the pointer right after it shows
             int x, y, w, h, cx, cy;
             windowGeometry(input.display(), popup, x, y, w, h);
             itemCentre(menu, 3, x, y, 1, cx, cy);
@@ -667,6 +686,7 @@ TEST_F(X11Platform, MenuChoiceByMouseByKeysInSubmenusAndCancel)
             Window popup = 0;
             for (int i = 0; i < 300 && !(popup = findPopup(input.display())); ++i)
                 sleepMs(10);
+            sleepMs(100); // the menu takes the pointer right after it shows
             windowGeometry(input.display(), popup, x, y, w, h);
             input.move(5, 5);
             input.click(1);
@@ -724,8 +744,9 @@ TEST_F(X11Platform, MenuDrawsCheckMarksAndGreyText)
     EXPECT_EQ(darkIn(3, 3, 3 + 22, 3 + 19), 0);
     // "Greyed" has no black text; "First" has (when the build has glyphs).
     EXPECT_EQ(darkIn(25, 3 + 45, 100, 3 + 64), 0);
-    if (softraster::embeddedSkin().glyphAtlas(VSTGUI::kNormalFont, 0, 1))
+    if (softraster::embeddedSkin().glyphAtlas(VSTGUI::kNormalFont, 0, 1)) {
         EXPECT_GT(darkIn(25, 3, 100, 3 + 19), 10);
+    }
 }
 
 // --- Lifetime ----------------------------------------------------------------

@@ -8,17 +8,31 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 
 namespace x11test {
 
-HostDisplay::HostDisplay() : display_(XOpenDisplay(nullptr))
+namespace {
+// On a machine shared with other X servers a connection is now and then
+// refused for a moment: try again for a while.
+Display* connect()
 {
-    if (!display_ && std::getenv("DISPLAY"))
-        std::fprintf(stderr, "cannot open display %s\n", std::getenv("DISPLAY"));
+    for (int attempt = 0; attempt < 40; ++attempt) {
+        if (Display* display = XOpenDisplay(nullptr))
+            return display;
+        if (!std::getenv("DISPLAY"))
+            return nullptr;
+        sleepMs(50);
+    }
+    std::fprintf(stderr, "cannot open display %s: %s\n", std::getenv("DISPLAY"), std::strerror(errno));
+    return nullptr;
 }
+} // namespace
+
+HostDisplay::HostDisplay() : display_(connect()) {}
 HostDisplay::~HostDisplay()
 {
     if (display_)
@@ -87,7 +101,7 @@ void writePpm(const std::string& path, const std::vector<uint32_t>& pixels, int 
     }
 }
 
-Input::Input() : display_(XOpenDisplay(nullptr)) {}
+Input::Input() : display_(connect()) {}
 Input::~Input()
 {
     if (display_)
@@ -203,6 +217,37 @@ Window findPopup(Display* display, Window after)
     if (children)
         XFree(children);
     return found;
+}
+
+namespace {
+Window searchByName(Display* display, Window window, const std::string& name, int depth)
+{
+    char* found = nullptr;
+    if (XFetchName(display, window, &found) && found) {
+        const bool same = name == found;
+        XFree(found);
+        XWindowAttributes attributes;
+        if (same && XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable)
+            return window;
+    }
+    if (depth > 3)
+        return 0;
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    Window result = 0;
+    if (XQueryTree(display, window, &root, &parent, &children, &count)) {
+        for (unsigned int i = 0; i < count && !result; ++i)
+            result = searchByName(display, children[i], name, depth + 1);
+        if (children)
+            XFree(children);
+    }
+    return result;
+}
+} // namespace
+
+Window findWindowByName(Display* display, const std::string& name)
+{
+    return searchByName(display, DefaultRootWindow(display), name, 0);
 }
 
 bool windowGeometry(Display* display, Window window, int& rootX, int& rootY, int& width, int& height)

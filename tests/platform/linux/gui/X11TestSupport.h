@@ -86,6 +86,8 @@ private:
 
 // A mapped override-redirect top-level window (our menus), or 0.
 Window findPopup(Display* display, Window after = 0);
+// A viewable window with this WM_NAME anywhere under the root, or 0.
+Window findWindowByName(Display* display, const std::string& name);
 bool windowGeometry(Display* display, Window window, int& rootX, int& rootY, int& width, int& height);
 
 // Open file descriptors and attached System V shared-memory segments of this process.

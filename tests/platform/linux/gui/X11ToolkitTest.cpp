@@ -215,8 +215,9 @@ protected:
     {
         setPlatformForTesting(nullptr);
         unsetenv("AMBREL_UI_SCALE");
-        if (host)
+        if (host) {
             EXPECT_EQ(XSetErrorHandler(previous), countHostError);
+        }
     }
 
     // Idles as a host does until `done` holds.
