@@ -6,6 +6,7 @@
 #include "tools/ambrel/Info.h"
 #include "tools/ambrel/Presets.h"
 #include "tools/ambrel/Render.h"
+#include "tools/ambrel/Validate.h"
 #include "platform/ToolPlatform.h"
 
 #include <cmath>
@@ -36,6 +37,7 @@ void usage(std::FILE* out)
                  "       ambrel snapshot PLUGIN OUT.png [--idles N] [--idle-ms N] [--scale 1|2]\n"
                  "                   [--signal ...] [--rate R] [--preset NAME] [--param ...]\n"
                  "                   [--after-open INDEX=VALUE ...]\n"
+                 "       ambrel validate PLUGIN [--no-editor] [--cycles N] [--seed N]\n"
                  "\n"
                  "  info     print the effect record, the dispatcher's answers and the parameters\n"
                  "           (at R Hz, default 44100) as a table, or as JSON with --json; the preset\n"
@@ -59,7 +61,10 @@ void usage(std::FILE* out)
                  "  snapshot open the editor the same way, idle it N times (default 10) and write\n"
                  "           the window's pixels to OUT.png; --scale sets AMBREL_UI_SCALE for the\n"
                  "           plug-in. --after-open sets a value by index once the editor is open\n"
-                 "           (any index: values only the editor acts on, such as a page switch)\n",
+                 "           (any index: values only the editor acts on, such as a page switch)\n"
+                 "  validate run the checks of a strict host on any VST 2.4 plug-in: one PASS, FAIL or\n"
+                 "           SKIP line per check, exit code 1 when one fails; --no-editor leaves the\n"
+                 "           editor closed, --cycles sets the load/unload cycles (default 100)\n",
                  audioReaderDescription());
 }
 
@@ -429,6 +434,41 @@ int commandEditor(const std::vector<std::string>& args, bool snapshot)
     return snapshot ? runSnapshot(*host, positional[1], options, stdout) : runEdit(*host, options, stdout);
 }
 
+int commandValidate(const std::vector<std::string>& args)
+{
+    std::string plugin;
+    ValidateOptions options;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string value;
+        long number = 0;
+        if (args[i] == "--no-editor") {
+            options.editor = false;
+        } else if (optionValue(args, i, "--cycles", value)) {
+            if (!parseInt(value, 1, 100000, number)) {
+                std::fprintf(stderr, "ambrel validate: bad cycle count '%s'\n", value.c_str());
+                return 2;
+            }
+            options.loadCycles = static_cast<int>(number);
+        } else if (optionValue(args, i, "--seed", value)) {
+            if (!parseInt(value, 0, 1000000000, number)) {
+                std::fprintf(stderr, "ambrel validate: bad seed '%s'\n", value.c_str());
+                return 2;
+            }
+            options.seed = static_cast<uint32_t>(number);
+        } else if (plugin.empty() && args[i].compare(0, 2, "--") != 0) {
+            plugin = args[i];
+        } else {
+            std::fprintf(stderr, "ambrel validate: unexpected argument '%s'\n", args[i].c_str());
+            return 2;
+        }
+    }
+    if (plugin.empty()) {
+        usage(stderr);
+        return 2;
+    }
+    return runValidate(plugin, options, stdout);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -454,6 +494,8 @@ int main(int argc, char** argv)
             return commandEditor(args, false);
         if (command == "snapshot")
             return commandEditor(args, true);
+        if (command == "validate")
+            return commandValidate(args);
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "ambrel %s: out of memory (is the input file that long?)\n", command.c_str());
         return 1;
