@@ -654,6 +654,12 @@ TEST_CASE(FiftyOpenCloseCyclesLeakNothing)
         InvalidateRect(t.child(), nullptr, FALSE);
         UpdateWindow(t.child());
         renderOffscreen(t.frame, 1);
+        TextFieldSpec spec;
+        spec.rect = CRect(10, 10, 100, 30);
+        spec.text = "field";
+        auto field = t.frame->getPlatformWindow()->createTextField(spec, nullptr);
+        CHECK(field && field->getText() == "field");
+        pump(2, t.frame);
     };
     cycle();
     pump(20);
@@ -664,9 +670,17 @@ TEST_CASE(FiftyOpenCloseCyclesLeakNothing)
     pump(20);
     const int gdiAfter = gdiObjectCount();
     const int windowsAfter = threadWindowCount();
-    std::printf("    GDI objects %d -> %d, windows %d -> %d\n", gdiBefore, gdiAfter, windowsBefore, windowsAfter);
+    std::printf("    GDI objects %d -> %d, windows %d -> %d (GetGuiResources says %lu)\n", gdiBefore, gdiAfter,
+                windowsBefore, windowsAfter, GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS));
     CHECK(gdiBefore > 0);
     CHECK(gdiAfter == gdiBefore);
+    // The count sees a leak: ten brushes more are ten objects more.
+    HBRUSH brushes[10];
+    for (HBRUSH& b : brushes)
+        b = CreateSolidBrush(RGB(1, 2, 3));
+    CHECK(gdiObjectCount() == gdiAfter + 10);
+    for (HBRUSH b : brushes)
+        DeleteObject(b);
     CHECK(windowsAfter == windowsBefore);
     CHECK(win32::openFrameCount() == 0);
 }
