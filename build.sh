@@ -121,6 +121,55 @@ main_job() {
     "$BUILD/linux/tools/ambrel" demo "$HOME/.vst/NurAmbrel2.so" "$ROOT/out/demo"
 }
 
+# One `ambrel validate` run in the background: NAME COMMAND...; the output
+# goes to $BUILD/validate/NAME.log, the exit code to NAME.rc.
+validate_run() {
+    local name=$1 rc=0
+    shift
+    "$@" >"$BUILD/validate/$name.log" 2>&1 || rc=$?
+    echo "$rc" >"$BUILD/validate/$name.rc"
+}
+
+# `ambrel validate` on our six plug-ins and on a third-party LinuxVST plug-in
+# from Debian, $JOBS at a time. The Linux editors open on a private X server;
+# the Windows builds run under Wine without a display, which skips their
+# editor checks (and a 32-bit build is skipped whole where the kernel cannot
+# start 32-bit programs, see tests/support/wine.sh). Our plug-ins keep their
+# settings in a folder of this run.
+validate_all() {
+    local dir=$BUILD/validate xvfb=$ROOT/tests/support/with-xvfb.sh wine=$ROOT/tests/support/wine.sh
+    local plugin target name rc failed=0
+    rm -rf "$dir" && mkdir -p "$dir/config"
+    throttle() { while [ "$(jobs -rp | wc -l)" -ge "$JOBS" ]; do wait -n || true; done; }
+    for plugin in NurAmbrel2 NurAmbrel; do
+        throttle
+        validate_run "linux-$plugin" env XDG_CONFIG_HOME="$dir/config" \
+            "$xvfb" "$BUILD/linux/tools/ambrel" validate "$BUILD/linux/$plugin.so" &
+        for target in win-x86_64 win-i686; do
+            throttle
+            validate_run "$target-$plugin" env -u DISPLAY "${WINE_ENV[@]}" \
+                "$wine" "$BUILD/$target/tools/ambrel.exe" validate "Z:$BUILD/$target/$plugin.dll" &
+        done
+    done
+    throttle
+    validate_run third-party-3BandEQ "$xvfb" "$BUILD/linux/tools/ambrel" validate /usr/lib/vst/3BandEQ-vst.so &
+    wait
+    for name in linux-NurAmbrel2 linux-NurAmbrel win-x86_64-NurAmbrel2 win-x86_64-NurAmbrel \
+        win-i686-NurAmbrel2 win-i686-NurAmbrel third-party-3BandEQ; do
+        rc=$(cat "$dir/$name.rc")
+        if [ "$rc" -eq 0 ]; then
+            echo "passed:  $name ($(tail -n 1 "$dir/$name.log" | tr -d '\r'))"
+        elif [ "$rc" -eq 77 ]; then
+            echo "skipped: $name ($(tail -n 1 "$dir/$name.log"))"
+        else
+            echo "FAILED:  $name" >&2
+            grep -av '^PASS' "$dir/$name.log" >&2 || true
+            failed=1
+        fi
+    done
+    return $failed
+}
+
 test_job() {
     local started=$SECONDS
     install_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
@@ -135,6 +184,9 @@ test_job() {
     for target in win-i686 win-x86_64; do
         (cd "$BUILD/$target" && env -u DISPLAY "${WINE_ENV[@]}" ctest --output-on-failure --no-tests=error)
     done
+
+    step "ambrel validate: our six plug-ins and a third-party one"
+    validate_all
     env "${WINE_ENV[@]}" wineserver -k 2>/dev/null || true
 
     step "AddressSanitizer and UndefinedBehaviorSanitizer"
