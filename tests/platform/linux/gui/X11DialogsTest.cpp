@@ -222,7 +222,7 @@ TEST_F(X11Dialogs, ZenityOpensSavesAndCancelsWhileTheEditorIdles)
             const Window dialog = waitForWindow(d.get(), title);
             if (!dialog)
                 return;
-            sleepMs(700); // the toolkit's start-up
+            sleepMs(1200); // the toolkit's start-up
             // There is no window manager to give the dialog the keyboard.
             XSetInputFocus(d.get(), dialog, RevertToParent, CurrentTime);
             XSync(d.get(), False);

@@ -731,6 +731,8 @@ TEST_F(X11Platform, MenuDrawsCheckMarksAndGreyText)
     window->popupMenu(menu, CPoint(10, 10));
     helper.join();
     ASSERT_EQ(shot.size(), static_cast<size_t>(w * h));
+    if (std::getenv("AMBREL_TEST_SCREENSHOTS"))
+        writePpm("x11platform-menu.ppm", shot, w, h);
     auto darkIn = [&](int left, int top, int right, int bottom) {
         int count = 0;
         for (int yy = top; yy < bottom; ++yy)
