@@ -22,7 +22,7 @@ BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libsndfile1-dev libebur128-dev
                 libx11-dev libxext-dev libcairo2-dev libfreetype-dev fonts-liberation2 libstb-dev)
 TEST_PACKAGES=(libgtest-dev googletest libbenchmark-dev binutils wine wine64 wine32:i386 ardour
                clang libclang-rt-dev
-               xvfb xauth xdotool libxtst-dev x11-utils dpf-plugins-vst zenity)
+               xvfb xauth xdotool libxtst-dev x11-utils x11-apps dpf-plugins-vst zenity)
 
 WINE_ENV=(WINEPREFIX="$BUILD/wineprefix" WINEDEBUG=-all "WINEDLLOVERRIDES=mscoree,mshtml=")
 
