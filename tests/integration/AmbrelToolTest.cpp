@@ -8,6 +8,7 @@
 #include "tools/ambrel/WavFile.h"
 
 #include <cmath>
+#include <cstring>
 
 using namespace ambrel;
 using namespace ambrel::testing;
@@ -162,6 +163,23 @@ TEST(AmbrelRender, PresetAndBankFiles)
         EXPECT_EQ(r.exitCode, 0) << r.errors;
         EXPECT_NE(r.output.find("My Own Program"), std::string::npos) << r.output;
     }
+
+    // Values outside 0..1 are clamped as the plug-in clamps them (NaN to 0)
+    // or ignored with the global settings, and the tool says how many.
+    std::vector<uint8_t> odd = preset;
+    const auto put = [&](int index, float value) {
+        std::memcpy(odd.data() + kPresetHeaderSize + kPresetNameField + 4 * index, &value, 4);
+    };
+    put(4, 3.0f);
+    put(5, std::nanf(""));
+    put(0, -2.0f); // Process, a global setting
+    const CommandResult clamped = ambrel("info --json " + plugin + " --preset-file " + q(save("odd.nur", odd)));
+    ASSERT_EQ(clamped.exitCode, 0) << clamped.errors;
+    EXPECT_NE(clamped.output.find("\"display\": \"24.00\""), std::string::npos);
+    EXPECT_NE(clamped.errors.find("odd.nur: 2 values outside 0 to 1 clamped (1 not a number, taken as 0), 1 value "
+                                  "outside 0 to 1 ignored with the global settings"),
+              std::string::npos)
+        << clamped.errors;
 
     // The wrong kind of file, and a file of no known size.
     const CommandResult kind =

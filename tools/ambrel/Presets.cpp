@@ -4,6 +4,7 @@
 #include "presets/FileAccess.h"
 #include "presets/PresetFiles.h"
 
+#include <cmath>
 #include <cstring>
 #include <optional>
 #include <utility>
@@ -38,15 +39,50 @@ std::string statusText(FileStatus status)
     return message ? message : "cannot read the file";
 }
 
+// Values a file holds outside 0..1: those applied are clamped as the
+// plug-in clamps them when it loads the file (a NaN becomes 0); those of
+// parameters a preset leaves alone are ignored with them.
+struct OutOfRange {
+    int clamped = 0;
+    int notNumbers = 0;
+    int ignored = 0;
+};
+
 void appendRecord(const Variant& variant, const PresetRecord& record,
-                  std::vector<std::pair<VstInt32, float>>& assignments)
+                  std::vector<std::pair<VstInt32, float>>& assignments, OutOfRange& outOfRange)
 {
     for (int i = 0; i < variant.numParams; ++i) {
-        const ParamId id = variant.paramAt(i);
-        if (!record.present[static_cast<size_t>(i)] || id == ParamId::None || variant.isGlobal(id))
+        if (!record.present[static_cast<size_t>(i)])
             continue;
-        assignments.emplace_back(i, record.values[static_cast<size_t>(i)]);
+        float value = record.values[static_cast<size_t>(i)];
+        const bool outside = !(value >= 0.0f && value <= 1.0f);
+        const ParamId id = variant.paramAt(i);
+        if (id == ParamId::None || variant.isGlobal(id)) {
+            outOfRange.ignored += outside;
+            continue;
+        }
+        if (outside) {
+            ++outOfRange.clamped;
+            outOfRange.notNumbers += std::isnan(value);
+            value = value > 1.0f ? 1.0f : value >= 0.0f ? value : 0.0f;
+        }
+        assignments.emplace_back(i, value);
     }
+}
+
+std::string outOfRangeText(const std::string& path, const OutOfRange& counts)
+{
+    std::string text;
+    const auto values = [](int n) { return std::to_string(n) + (n == 1 ? " value" : " values"); };
+    if (counts.clamped) {
+        text = values(counts.clamped) + " outside 0 to 1 clamped";
+        if (counts.notNumbers)
+            text += " (" + std::to_string(counts.notNumbers) + " not a number, taken as 0)";
+    }
+    if (counts.ignored)
+        text += (text.empty() ? "" : ", ") + values(counts.ignored) +
+                " outside 0 to 1 ignored with the global settings";
+    return text.empty() ? text : path + ": " + text;
 }
 
 } // namespace
@@ -72,8 +108,10 @@ std::vector<std::string> factoryPresetNames(const Variant& variant)
 }
 
 bool presetAssignments(const PluginHost& host, const PresetChoice& choice,
-                       std::vector<std::pair<VstInt32, float>>& assignments, std::string& title, std::string& error)
+                       std::vector<std::pair<VstInt32, float>>& assignments, std::string& title, std::string& error,
+                       std::string* warning)
 {
+    OutOfRange outOfRange;
     const int sources = !choice.factoryName.empty() + !choice.presetFile.empty() + !choice.bankFile.empty();
     if (sources > 1) {
         error = "give only one of --preset, --preset-file and --bank";
@@ -100,7 +138,7 @@ bool presetAssignments(const PluginHost& host, const PresetChoice& choice,
         PresetRecord record;
         record.values = preset.values;
         record.present.fill(true);
-        appendRecord(*variant, record, assignments);
+        appendRecord(*variant, record, assignments, outOfRange);
         title = preset.name;
         return true;
     }
@@ -126,8 +164,10 @@ bool presetAssignments(const PluginHost& host, const PresetChoice& choice,
         return false;
     }
     const PresetRecord& record = parsed.records[static_cast<size_t>(program)];
-    appendRecord(*variant, record, assignments);
+    appendRecord(*variant, record, assignments, outOfRange);
     title = record.name;
+    if (warning)
+        *warning = outOfRangeText(path, outOfRange);
     return true;
 }
 

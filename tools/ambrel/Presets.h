@@ -29,10 +29,13 @@ struct PresetChoice {
 
 // The parameter values the choice stands for, by the plug-in's index. As when
 // a preset is selected inside the plug-in, the global settings (Process, Mono
-// Stereo, the meter settings and FAT) are left as they are. `title` gets the
-// program's name.
+// Stereo, the meter settings and FAT) are left as they are, and values
+// outside 0..1 are clamped (NaN to 0). `title` gets the program's name;
+// `warning`, when given, says how many values of a file were clamped or
+// ignored for lying outside 0..1 (empty when none were).
 bool presetAssignments(const PluginHost& host, const PresetChoice& choice,
-                       std::vector<std::pair<VstInt32, float>>& assignments, std::string& title, std::string& error);
+                       std::vector<std::pair<VstInt32, float>>& assignments, std::string& title, std::string& error,
+                       std::string* warning = nullptr);
 
 // Names of the factory presets in slot order (slot 0 is the working program).
 std::vector<std::string> factoryPresetNames(const Variant& variant);

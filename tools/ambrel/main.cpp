@@ -136,10 +136,13 @@ bool resolveValues(PluginHost& host, const ValueOptions& values, std::vector<std
 {
     std::string error;
     if (values.preset.any() || values.preset.programGiven) {
-        if (!presetAssignments(host, values.preset, out, presetTitle, error)) {
+        std::string warning;
+        if (!presetAssignments(host, values.preset, out, presetTitle, error, &warning)) {
             std::fprintf(stderr, "ambrel %s: %s\n", command, error.c_str());
             return false;
         }
+        if (!warning.empty())
+            std::fprintf(stderr, "ambrel %s: warning: %s\n", command, warning.c_str());
     }
     for (const std::string& text : values.assignments) {
         std::pair<VstInt32, float> assignment;
