@@ -15,6 +15,9 @@ using EntryProc = AEffect* (*)(audioMasterCallback);
 std::mutex registryMutex;
 std::vector<std::pair<AEffect*, PluginHost*>> registry;
 thread_local PluginHost* loadingHost = nullptr;
+// Set on the thread inside a process call: the effect's callbacks from that
+// thread come from the audio thread, those from other threads do not.
+thread_local bool inProcessCall = false;
 
 constexpr unsigned char kGuard = 0xA5;
 
@@ -165,18 +168,18 @@ void PluginHost::processReplacing(float** inputs, float** outputs, VstInt32 fram
 {
     if (!effect_ || !effect_->processReplacing)
         return;
-    processing_ = true;
+    inProcessCall = true;
     effect_->processReplacing(effect_, inputs, outputs, frames);
-    processing_ = false;
+    inProcessCall = false;
 }
 
 void PluginHost::processDoubleReplacing(double** inputs, double** outputs, VstInt32 frames)
 {
     if (!effect_ || !effect_->processDoubleReplacing)
         return;
-    processing_ = true;
+    inProcessCall = true;
     effect_->processDoubleReplacing(effect_, inputs, outputs, frames);
-    processing_ = false;
+    inProcessCall = false;
 }
 
 TextAnswer PluginHost::readText(VstInt32 opcode, VstInt32 index, size_t bufferSize)
@@ -271,7 +274,7 @@ VstIntPtr PluginHost::answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
     case audioMasterGetBlockSize:
         return blockSize_;
     case audioMasterGetCurrentProcessLevel:
-        return processing_ ? 2 : 1; // realtime thread while processing, else user thread
+        return inProcessCall ? 2 : 1; // the realtime thread while processing, else the user thread
     case audioMasterGetAutomationState:
         return 1; // automation off
     case audioMasterGetVendorString:

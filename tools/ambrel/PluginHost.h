@@ -110,7 +110,6 @@ private:
     bool entriesShareAddress_ = false;
     float sampleRate_ = 44100.0f;
     VstInt32 blockSize_ = 512;
-    bool processing_ = false;
 
     mutable std::mutex callsMutex_;
     std::vector<HostCall> calls_;
