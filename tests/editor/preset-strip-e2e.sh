@@ -2,16 +2,19 @@
 # The preset strip driven end to end in a real window with real input: the
 # plug-in's editor opened by `ambrel edit` under an X server, clicks and keys
 # from xdotool, the file dialogs as the user meets them (zenity, or our own
-# X11 chooser when zenity is not on PATH), and the results read back from the
-# files written and the callbacks the tool reports.
+# X11 chooser when zenity is not on PATH; the Windows common dialogs and
+# message boxes under Wine), and the results read back from the files written
+# and the callbacks the tool reports.
 #
 # Usage (under tests/support/with-xvfb.sh):
 #   preset-strip-e2e.sh AMBREL_TOOL PLUGIN zenity|chooser
+#   preset-strip-e2e.sh AMBREL_EXE PLUGIN_DLL wine WINEPREFIX
 # Exit 0 on success, 77 when a needed program is missing, 1 on a failure.
 set -u
 tool=$1
 plugin=$2
 dialogs=$3
+prefix=${4:-}
 
 for program in xdotool xwd cmp; do
     command -v "$program" >/dev/null || { echo "SKIP: no $program"; exit 77; }
@@ -20,6 +23,18 @@ if [ "$dialogs" = zenity ] && ! command -v zenity >/dev/null; then
     echo "SKIP: no zenity"
     exit 77
 fi
+# Windows programs go through the project's Wine wrapper, which answers 77
+# where this machine cannot run them (32-bit programs on a 64-bit-only kernel).
+wine_run=$(cd "$(dirname "$0")/../support" && pwd)/wine.sh
+if [ "$dialogs" = wine ]; then
+    command -v wine >/dev/null || { echo "SKIP: no wine"; exit 77; }
+    [ -f "$tool" ] && [ -f "$plugin" ] || { echo "SKIP: no Windows build"; exit 77; }
+    export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+fi
+# A file's path as the plug-in's dialogs name it: Wine's Z: drive is the root.
+native_path() {
+    if [ "$dialogs" = wine ]; then echo "Z:${1//\//\\}"; else echo "$1"; fi
+}
 
 work=$(mktemp -d)
 log=$work/log
@@ -43,7 +58,7 @@ check() { # description, command...
 }
 
 # Sizes of this build's files: 42 values a record with FAT, 48 without.
-if [[ $plugin == *NurAmbrel2* ]]; then values=42; else values=48; fi
+if [[ $plugin == *NurAmbrel2.* ]]; then values=42; else values=48; fi
 record=$((24 + 4 * values))
 bank_size=$((5 + 31 * record))
 preset_size=$((5 + record))
@@ -62,16 +77,25 @@ fi
 # tool is started again when it could not reach the display.
 origin=
 for _attempt in 1 2 3; do
-    (cd "$work/cwd" && exec env PATH="$path" XDG_CONFIG_HOME="$work/config" AMBREL_UI_SCALE=1 \
-        "$tool" edit "$plugin" --verbose --signal none --idle-ms 30 --seconds 600 >"$log" 2>&1) &
+    if [ "$dialogs" = wine ]; then
+        (cd "$work/cwd" && exec "$wine_run" "$tool" edit "$(native_path "$plugin")" --verbose --signal none --idle-ms 30 \
+            --seconds 600 >"$log" 2>&1) &
+    else
+        (cd "$work/cwd" && exec env PATH="$path" XDG_CONFIG_HOME="$work/config" AMBREL_UI_SCALE=1 \
+            "$tool" edit "$plugin" --verbose --signal none --idle-ms 30 --seconds 600 >"$log" 2>&1) &
+    fi
     pid=$!
     for _ in $(seq 1 200); do
         origin=$(sed -n 's/^window at \([0-9-]*\),\([0-9-]*\) .*/\1 \2/p' "$log" | head -n1)
         [ -n "$origin" ] && break
         kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
+        sleep 0.2
     done
     [ -n "$origin" ] && break
+    if grep -q "SKIPPED" "$log"; then
+        cat "$log"
+        exit 77
+    fi
     grep -q "cannot open the X display" "$log" || break
     wait "$pid" 2>/dev/null
     pid=
@@ -80,7 +104,7 @@ done
 [ -n "$origin" ] || { echo "FAIL: the editor did not open"; cat "$log"; exit 1; }
 read -r ox oy <<<"$origin"
 # The tool names its window after the effect ("Nur Ambrel2", "Nur Ambrel").
-if [[ $plugin == *NurAmbrel2* ]]; then title="Nur Ambrel2"; else title="Nur Ambrel"; fi
+if [[ $plugin == *NurAmbrel2.* ]]; then title="Nur Ambrel2"; else title="Nur Ambrel"; fi
 editor_window=$(xdotool search --sync --onlyvisible --name "^$title\$" | head -n1)
 sleep 1
 
@@ -100,12 +124,12 @@ answer_dialog() { # title, path
     sleep 1
     xdotool windowfocus --sync "$dialog" 2>/dev/null
     xdotool mousemove --window "$dialog" 40 40
-    if [ "$dialogs" = zenity ]; then
-        if [[ $title == Save* ]]; then key ctrl+a; else key ctrl+l; fi
-    else
-        key ctrl+u
-    fi
-    typed "$file"
+    case $dialogs in
+    zenity) if [[ $title == Save* ]]; then key ctrl+a; else key ctrl+l; fi ;;
+    chooser) key ctrl+u ;;
+    wine) key End shift+Home ;;
+    esac
+    typed "$(native_path "$file")"
     key Return
     # The dialog is gone and the editor has the file.
     for _ in $(seq 1 50); do
@@ -128,7 +152,7 @@ save_preset_as() { # file
 #    entry 5 ("Mix First Aid 2", slot 4) past the separator.
 click 298 $row &
 sleep 0.8
-key Home Down Down Down Down Return
+if [ "$dialogs" = wine ]; then key Down Down Down Down Down Return; else key Home Down Down Down Down Return; fi
 wait $!
 save_preset_as "$work/files/menu.nur"
 check "menu choice saved as a preset of $preset_size bytes" test "$(file_size "$work/files/menu.nur")" = "$preset_size"
@@ -141,7 +165,7 @@ check "the rocker stepped to Mix First Aid 3" test "$(preset_name "$work/files/n
 
 # 3. A new name typed into the name field (30 characters, 24 kept).
 click 233 $row
-key ctrl+a
+if [ "$dialogs" = wine ]; then key End shift+Home; else key ctrl+a; fi
 typed "Renamed by a real keyboard!!!!"
 key Return
 save_preset_as "$work/files/renamed.nur"
@@ -194,6 +218,30 @@ message() { # button x, dialog title, file, what
     sleep 0.5
     picture "$work/shown.xwd"
     [ -n "${AMBREL_E2E_KEEP:-}" ] && cp "$work/shown.xwd" "$AMBREL_E2E_KEEP/$dialogs-$1.xwd"
+    if [ "$dialogs" = wine ]; then
+        # A message box of its own, captioned "Error...", with the text.
+        box=$(xdotool search --onlyvisible --name '^Error\.\.\.$' | head -n1)
+        if [ -n "$box" ]; then echo "ok: $4 shown"; else fail "$4: no message box"; fi
+        if [ -n "$box" ]; then
+            # Without a window manager the box has the keyboard once clicked
+            # (on its text, away from the button).
+            eval "$(xdotool getwindowgeometry --shell "$box")"
+            xdotool mousemove --window "$box" 20 $((HEIGHT / 3)) click 1
+            sleep 0.3
+        fi
+        key Return
+        wait $!
+        local gone=
+        for _ in $(seq 1 30); do
+            if ! xdotool search --onlyvisible --name '^Error\.\.\.$' | grep -qx "${box:-none}"; then
+                gone=1
+                break
+            fi
+            sleep 0.1
+        done
+        if [ -n "$gone" ]; then echo "ok: $4 dismissed"; else fail "$4: still shown"; fi
+        return
+    fi
     if cmp -s "$work/before.xwd" "$work/shown.xwd"; then fail "$4: no message shown"; else echo "ok: $4 shown"; fi
     xdotool mousemove $((ox + 225)) $((oy + 230))
     key Return
