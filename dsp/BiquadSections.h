@@ -5,6 +5,10 @@
 // regions. Coefficients are computed where the corner or the engine rate
 // changes; the tick functions run per sample and take the kernel's
 // alternating bias d, which keeps the recursive state away from denormals.
+// The ticks are written for any lane type (dsp/Lanes.h): one channel per
+// lane, all with the same coefficients.
+
+#include "dsp/Lanes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,8 +18,8 @@ struct SubsonicCoefs {
     double b0 = 0.0, b1 = 0.0, b2 = 0.0, a1 = 0.0, a2 = 0.0;
 };
 
-struct SubsonicState {
-    double x1 = 0.0, x2 = 0.0, y1 = 0.0, y2 = 0.0;
+template <class V = double> struct SubsonicState {
+    V x1{}, x2{}, y1{}, y2{};
 };
 
 // Direct form II section. Both tone responses have b2 == b0, so only b0 and
@@ -24,8 +28,8 @@ struct ToneCoefs {
     double b0 = 0.0, b1 = 0.0, a1 = 0.0, a2 = 0.0;
 };
 
-struct ToneState {
-    double w1 = 0.0, w2 = 0.0;
+template <class V = double> struct ToneState {
+    V w1{}, w2{};
 };
 
 // 15 Hz at the engine rate: w = 2 pi 15 / rate, alpha = sin(w) / (2 Q).
@@ -83,9 +87,11 @@ inline ToneCoefs designToneLowPass(double hz, double engineRate)
     return c;
 }
 
-inline double subsonicTick(const SubsonicCoefs& c, SubsonicState& s, double x, double d)
+namespace {
+
+template <class V> inline V subsonicTick(const SubsonicCoefs& c, SubsonicState<V>& s, V x, V d)
 {
-    const double y = c.b0 * x + c.b1 * s.x1 + c.b2 * s.x2 - c.a1 * s.y1 - c.a2 * s.y2 + d;
+    const V y = c.b0 * x + c.b1 * s.x1 + c.b2 * s.x2 - c.a1 * s.y1 - c.a2 * s.y2 + d;
     s.y2 = s.y1;
     s.y1 = y;
     s.x2 = s.x1;
@@ -93,11 +99,13 @@ inline double subsonicTick(const SubsonicCoefs& c, SubsonicState& s, double x, d
     return y;
 }
 
-inline double toneTick(const ToneCoefs& c, ToneState& s, double x, double d)
+template <class V> inline V toneTick(const ToneCoefs& c, ToneState<V>& s, V x, V d)
 {
-    const double w = x - c.a1 * s.w1 - c.a2 * s.w2 + d;
-    const double y = c.b0 * (w + s.w2) + c.b1 * s.w1;
+    const V w = x - c.a1 * s.w1 - c.a2 * s.w2 + d;
+    const V y = c.b0 * (w + s.w2) + c.b1 * s.w1;
     s.w2 = s.w1;
     s.w1 = w;
     return y;
 }
+
+} // namespace

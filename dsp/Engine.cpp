@@ -37,29 +37,11 @@ inline int switchOf(float x)
     return static_cast<int>(x + 0.5);
 }
 
-enum KernelIndex {
-    kBypass,
-    kOneChannelSingle,
-    kOneChannelMulti,
-    kLinkedSingle,
-    kLinkedMulti,
-    kUnlinkedSingle,
-    kUnlinkedMulti,
-};
-
-const KernelFn kKernels[] = {
-    runBypass,
-    runKernel<Layout::OneChannel, false>,
-    runKernel<Layout::OneChannel, true>,
-    runKernel<Layout::StereoLinked, false>,
-    runKernel<Layout::StereoLinked, true>,
-    runUnlinkedPairs<false>,
-    runUnlinkedPairs<true>,
-};
-
 } // namespace
 
-Engine::Engine(const Config& config) : config_(config), resampler_{HalfbandResampler(0x808), HalfbandResampler(0x808)}
+Engine::Engine(const Config& config)
+    : config_(config), simd_(chooseSimdLevel()), kernels_(kernelsFor(simd_)),
+      resampler_{HalfbandResampler(simd_), HalfbandResampler(simd_)}
 {
     updateTiming();
     updateCurve();
@@ -277,7 +259,7 @@ void Engine::updateCurve()
     const double ceilingGain = c_.ceilingGain.load(kRelaxed);
     const float ceilingDrive = curve.inverse(static_cast<float>(1.0 / ceilingGain));
     c_.ceilingDrive.store(ceilingDrive, kRelaxed);
-    c_.smallSignalGain.store(curve.smallSignalGain(ceilingDrive, c_.driveGain.load(kRelaxed), ceilingGain), kRelaxed);
+    c_.smallSignalGain.store(smallSignalGain(curve, ceilingDrive, c_.driveGain.load(kRelaxed), ceilingGain), kRelaxed);
 }
 
 void Engine::updateTiming()
@@ -507,7 +489,7 @@ void Engine::processBlock(const T* inL, const T* inR, T* outL, T* outR, int n, c
         resampler_[1].alignInput(workIn_[1], n);
     }
 
-    kKernels[kernel](state_, kp, mb, inWork, outWork, m);
+    kernels_[kernel](state_, kp, mb, inWork, outWork, m);
 
     if (fat) {
         resampler_[0].downsample(workOut_[0], m);

@@ -88,6 +88,9 @@ class Engine
 
     const Config& config() const { return config_; }
     const Controls& controls() const { return c_; }
+    // The instruction set the kernels and resamplers run with, chosen at
+    // construction (dsp/SimdLevel.h).
+    SimdLevel simdLevel() const { return simd_; }
 
     // Control side: x is the normalized parameter value.
     void setProcess(float x);
@@ -177,13 +180,16 @@ class Engine
     std::atomic<float> overFlag_[2] = {0.0f, 0.0f};
 
     // Audio side.
+    SimdLevel simd_;
+    const KernelTable& kernels_;
     int delayRing_ = 512;
     KernelState state_;
     HalfbandResampler resampler_[2];
     double alignRing_[2][kMaxDelayRing];
     int alignPos_ = 511;
-    alignas(16) double workIn_[2][512];
-    alignas(16) double workOut_[2][512];
+    // A block of at most 64 host frames, twice that after upsampling.
+    alignas(32) double workIn_[2][kMaxBlock];
+    alignas(32) double workOut_[2][kMaxBlock];
     // Filter coefficients designed on the audio side.
     SubsonicCoefs subsonic_;
     ToneCoefs lowTone_;

@@ -5,6 +5,7 @@
 EnvelopeFilter::EnvelopeFilter(double sampleRate, double cutoffHz, double q)
     : sampleRate_(sampleRate), cutoffHz_(cutoffHz), q_(q)
 {
+    section.offset = 1e-13;
     recompute();
     clear();
 }
@@ -40,9 +41,14 @@ void EnvelopeFilter::recompute()
     const double alpha = sn / ((1.0 - std::pow(f / (fs * 0.50001), 8.0)) * q_ * 2.0);
 
     const double a0 = 1.0 + alpha;
-    b0_ = (1.0 - cs) / 2.0 / a0;
-    b1_ = (1.0 - cs) / a0;
-    b2_ = b0_;
-    a1_ = -2.0 * cs / a0;
-    a2_ = (1.0 - alpha) / a0;
+    section.b0 = (1.0 - cs) / 2.0 / a0;
+    section.b1 = (1.0 - cs) / a0;
+    section.b2 = section.b0;
+    section.a1 = -2.0 * cs / a0;
+    section.a2 = (1.0 - alpha) / a0;
+}
+
+double EnvelopeFilter::tick(double x)
+{
+    return envelopeTick(section, x);
 }

@@ -1,4 +1,6 @@
 #include "dsp/HalfbandResampler.h"
+#define AMBREL_ISA sse2
+#include "dsp/HalfbandSums.h"
 
 #include <algorithm>
 #include <cmath>
@@ -46,81 +48,17 @@ void buildTables(double* up, double* down)
     down[127] = 0.5;
 }
 
-typedef double v2d __attribute__((vector_size(16)));
-
-inline v2d load2(const double* p)
-{
-    v2d v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-inline void store2(double* p, v2d v)
-{
-    std::memcpy(p, &v, sizeof v);
-}
-
-// The filtered sums for the 2G consecutive samples t, t+1, ..., t+2G-1, each
-// accumulated from k = 0 upwards; pairs holds each weight w_k twice. Two
-// consecutive outputs read adjacent history entries, so each term is two
-// unaligned loads, an add, a multiply and an add per pair of outputs. The G
-// accumulators are independent dependency chains, which hides the add
-// latency that bounds the one-at-a-time sum.
-//
-// Consecutive groups read overlapping history, and the optimiser would carry
-// loads over from earlier k in extra registers; with the eight registers of
-// 32-bit x86 that pushes the accumulators onto the stack. That transformation
-// is switched off for the summing code.
-#define AMBREL_SUM_KERNEL __attribute__((optimize("no-predictive-commoning")))
-
-template <int G>
-AMBREL_SUM_KERNEL inline void pairSums(const double* h, const double* pairs, int t, double* out)
-{
-    v2d acc[G];
-#pragma GCC unroll 8
-    for (int g = 0; g < G; ++g)
-        acc[g] = v2d{0.0, 0.0};
-    {
-        const v2d w = load2(pairs);
-#pragma GCC unroll 8
-        for (int g = 0; g < G; ++g)
-            acc[g] += w * (load2(h + t + 2 * g - 1) + load2(h + t + 2 * g));
-    }
-    for (int k = 1; k < 64; ++k) {
-        const v2d w = load2(pairs + 2 * k);
-#pragma GCC unroll 8
-        for (int g = 0; g < G; ++g)
-            acc[g] += w * (load2(h + t + 2 * g - 1 - k) + load2(h + t + 2 * g - 128 + k));
-    }
-#pragma GCC unroll 8
-    for (int g = 0; g < G; ++g)
-        store2(out + 2 * g, acc[g]);
-}
-
-// The filtered sums for the samples at history indices 128..128+n-1, where
-// sample t is summed as
-//   w_0 (h[t-1] + h[t]) + sum over k = 1..63 of w_k (h[t-1-k] + h[t-128+k]).
-// n is at most 64. Groups of eight; a last partial group is computed whole,
-// reading history entries past the block (never past index 191) into outputs
-// past n (never past 63) that are not used. A short remainder takes fewer
-// lanes: its cost is set by the add latency, not by the lane count.
-AMBREL_SUM_KERNEL void blockSums(const double* h, const double* pairs, int n, double* out)
-{
-    int j = 0;
-    for (; j + 8 <= n; j += 8)
-        pairSums<4>(h, pairs, 128 + j, out + j);
-    const int rest = n - j;
-    if (rest > 4)
-        pairSums<4>(h, pairs, 128 + j, out + j);
-    else if (rest > 2)
-        pairSums<2>(h, pairs, 128 + j, out + j);
-    else if (rest > 0)
-        pairSums<1>(h, pairs, 128 + j, out + j);
-}
-
-#undef AMBREL_SUM_KERNEL
-
 } // namespace
+
+void halfbandSumsScalar(const double* h, const double* weights, int n, double* out)
+{
+    sse2::blockSums<double>(h, weights, n, out);
+}
+
+void halfbandSumsSse2(const double* h, const double* weights, int n, double* out)
+{
+    sse2::blockSums<V2>(h, weights, n, out);
+}
 
 // ---------------------------------------------------------------------------
 // Fast path
@@ -146,14 +84,16 @@ inline void putTwice(double* ring, unsigned q, double x)
 
 } // namespace
 
-HalfbandResampler::HalfbandResampler(int designFlags)
-    : designFlags_(designFlags)
+HalfbandResampler::HalfbandResampler(SimdLevel level)
+    : sums_(level == SimdLevel::Avx2 ? halfbandSumsAvx2
+                                     : (level == SimdLevel::Sse2 ? halfbandSumsSse2 : halfbandSumsScalar))
 {
     buildTables(upTaps_, downTaps_);
-    for (int k = 0; k < 64; ++k) {
-        upPairs_[2 * k] = upPairs_[2 * k + 1] = upTaps_[127 + 127 - 2 * k];
-        downPairs_[2 * k] = downPairs_[2 * k + 1] = downTaps_[127 + 127 - 2 * k];
-    }
+    for (int k = 0; k < 64; ++k)
+        for (int l = 0; l < 4; ++l) {
+            upWeights_[4 * k + l] = upTaps_[127 + 127 - 2 * k];
+            downWeights_[4 * k + l] = downTaps_[127 + 127 - 2 * k];
+        }
     reset();
 }
 
@@ -161,7 +101,7 @@ void HalfbandResampler::reset()
 {
     std::fill(std::begin(upRing_), std::end(upRing_), 0.0);
     std::fill(&downRing_[0][0], &downRing_[0][0] + 2 * 512, 0.0);
-    std::fill(std::begin(sums_), std::end(sums_), 0.0);
+    std::fill(std::begin(chunkSums_), std::end(chunkSums_), 0.0);
     upHead_ = 0;
     downCount_ = 0;
 }
@@ -172,10 +112,10 @@ void HalfbandResampler::upsampleChunk(const double* in, double* out, int n)
         putTwice(upRing_, upHead_ + j, in[j]);
     // h[128 + j] is input j of the chunk, h[0..127] the 128 before it.
     const double* h = upRing_ + ((upHead_ - 128) & 255);
-    blockSums(h, upPairs_, n, sums_);
+    sums_(h, upWeights_, n, chunkSums_);
     const double centre = upTaps_[127];
     for (int j = 0; j < n; ++j) {
-        out[2 * j] = sums_[j];
+        out[2 * j] = chunkSums_[j];
         out[2 * j + 1] = centre * h[128 + j - 64];
     }
     upHead_ = (upHead_ + n) & 255;
@@ -217,10 +157,10 @@ void HalfbandResampler::downsampleChunk(const double* in, double* out, int n)
     const unsigned window = (e - 128) & 255;
     const double* hs = same + window;
     const double* ho = other + window;
-    blockSums(hs, downPairs_, n, sums_);
+    sums_(hs, downWeights_, n, chunkSums_);
     const double centre = downTaps_[127];
     for (int i = 0; i < n; ++i)
-        out[i] = sums_[i] + centre * ho[63 + parity + i];
+        out[i] = chunkSums_[i] + centre * ho[63 + parity + i];
     downCount_ = (downCount_ + 2 * n) & 511;
 }
 
@@ -259,8 +199,7 @@ void HalfbandResampler::alignOutput(double* buffer, int n)
 // Scalar ring form. Ring positions run downward; index arithmetic is modulo
 // 256.
 
-HalfbandResamplerReference::HalfbandResamplerReference(int designFlags)
-    : designFlags_(designFlags)
+HalfbandResamplerReference::HalfbandResamplerReference()
 {
     buildTables(upTaps_, downTaps_);
     reset();

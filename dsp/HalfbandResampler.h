@@ -16,8 +16,9 @@
 // reach 128 samples back. That weight is about 1e-7 (-139 dB); it is part of
 // the design and kept.
 //
-// The fast path computes several consecutive outputs at once in SSE2 lanes,
-// each lane keeping its own in-order sum, and gives bit-identical results to
+// The fast path computes several consecutive outputs at once in vector
+// lanes (two with SSE2, four with AVX2, one for the scalar level), each lane
+// keeping its own in-order sum, and gives bit-identical results to
 // HalfbandResamplerReference, which follows the ring algorithm one sample at
 // a time and is kept for tests and benchmarks. One object serves one channel;
 // the lanes already run across consecutive outputs of a block, so there is no
@@ -26,17 +27,11 @@
 // Memory is fixed at construction; no call allocates. Blocks of any length
 // are accepted; the engine uses at most 64 frames.
 
+#include "dsp/SimdLevel.h"
+
 class HalfbandResampler {
 public:
-    // The flags name the filter designs; 0x8 selects the 255-tap upsampling
-    // filter, 0x800 the 255-tap downsampling filter. Only this pair exists,
-    // and it is built whatever the flags say.
-    explicit HalfbandResampler(int designFlags = 0x808);
-
-    int designFlags() const { return designFlags_; }
-    // The resampler's share of the latency the engine reports (63 host-rate
-    // samples for each of the two filters).
-    int filterDelay() const { return 126; }
+    explicit HalfbandResampler(SimdLevel level = SimdLevel::Sse2);
 
     // Clears all filter memory.
     void reset();
@@ -64,13 +59,13 @@ private:
     void upsampleChunk(const double* in, double* out, int n);
     void downsampleChunk(const double* in, double* out, int n);
 
-    int designFlags_;
+    void (*sums_)(const double* h, const double* weights, int n, double* out);
     double upTaps_[255];
     double downTaps_[255];
-    // Pair weights in summation order, w_k = h(127 - 2k), each stored twice
-    // so that one load fills both lanes.
-    double upPairs_[128];
-    double downPairs_[128];
+    // Pair weights in summation order, w_k = h(127 - 2k), each stored four
+    // times so that one load fills every lane.
+    double upWeights_[256];
+    double downWeights_[256];
     // The rings below hold 256 samples each and store every sample twice, at
     // q and q + 256, so that any 192 consecutive samples (128 of history and
     // a 64-frame chunk) can be read as one contiguous array.
@@ -82,7 +77,7 @@ private:
     // samples of one parity, the centre tap one of the other.
     double downRing_[2][512];
     unsigned downCount_ = 0;
-    double sums_[kChunk];
+    double chunkSums_[kChunk];
 };
 
 // Scalar form of the same resampler that follows the ring algorithm literally:
@@ -91,10 +86,8 @@ private:
 // Blocks are limited to 64 frames (longer requests are cut to 64).
 class HalfbandResamplerReference {
 public:
-    explicit HalfbandResamplerReference(int designFlags = 0x808);
+    HalfbandResamplerReference();
 
-    int designFlags() const { return designFlags_; }
-    int filterDelay() const { return 126; }
     void reset();
     void upsample(double* buffer, int n);
     void downsample(double* buffer, int twoN);
@@ -108,7 +101,6 @@ private:
     double hA(int i) const { return upTaps_[i + 127]; }
     double hB(int i) const { return downTaps_[i + 127]; }
 
-    int designFlags_;
     double upTaps_[255];
     double downTaps_[255];
     double upRing_[256];

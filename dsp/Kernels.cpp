@@ -1,3 +1,5 @@
+// The scalar reference kernels: the signal path one sample at a time, and
+// the bypass kernel, which every level shares.
 #include "dsp/Kernels.h"
 #include "dsp/KernelsShared.h"
 
@@ -5,21 +7,20 @@
 
 void KernelState::clearRings()
 {
-    std::memset(mainRing, 0, sizeof mainRing);
-    std::memset(otherRing, 0, sizeof otherRing);
-    for (ChannelRings& c : ch) {
-        std::memset(c.tone, 0, sizeof c.tone);
-        std::memset(c.band, 0, sizeof c.band);
+    std::memset(dry, 0, sizeof dry);
+    std::memset(tone, 0, sizeof tone);
+    std::memset(band, 0, sizeof band);
+    std::memset(wet, 0, sizeof wet);
+    for (ChannelDetectors& c : ch) {
         c.detector.clear();
         for (LookaheadMax& d : c.bandDetector)
             d.clear();
-        std::memset(c.wet, 0, sizeof c.wet);
     }
 }
 
 void KernelState::resetEnvelopes()
 {
-    for (ChannelRings& c : ch) {
+    for (ChannelDetectors& c : ch) {
         c.env = kRestingEnvelope;
         for (double& e : c.bandEnv)
             e = kRestingEnvelope;
@@ -36,18 +37,9 @@ void KernelState::resetEnvelopes()
 namespace
 {
 
-// Index of the fast smoothing filter of band b (3 = single band / limiter)
-// of channel c; the slow one is four above.
-constexpr int fastFilter(int c, int b)
-{
-    return c == 0 ? b : 8 + b;
-}
-
-} // namespace
-
-template <Layout L, bool MultiBand>
-void runKernel(KernelState& st, const KernelParams& params, const MeterBlock& meterBlock, const double* const* in,
-               double* const* out, int n)
+template <Layout L, bool MultiBand, bool Auto>
+void referenceKernel(KernelState& st, const KernelParams& params, const MeterBlock& meterBlock,
+                     const double* const* in, double* const* out, int n)
 {
     // Local copies: the ring stores below cannot alias them, so the
     // compiler keeps them in registers.
@@ -55,7 +47,8 @@ void runKernel(KernelState& st, const KernelParams& params, const MeterBlock& me
     const MeterBlock mb = meterBlock;
     constexpr bool stereo = L != Layout::OneChannel;
     constexpr bool linked = L == Layout::StereoLinked;
-    constexpr int nc = stereo ? 2 : 1;
+    constexpr int nc = stereo ? 2 : 1;     // processed channels
+    constexpr int nd = linked ? 1 : nc;    // detector channels
 
     const int nMask = kp.delayMask;
     const int hMask = kp.detectorMask;
@@ -64,7 +57,6 @@ void runKernel(KernelState& st, const KernelParams& params, const MeterBlock& me
     const int wetOffset = MultiBand ? g + h + 3 : g + 2;
     const int processed = (!stereo && kp.route == Route::Right) ? 1 : 0;
     ChannelFilters* filt[2] = {&st.filters[stereo ? 0 : processed], &st.filters[1]};
-    ChannelRings* rings[2] = {&st.ch[0], &st.ch[1]};
     EnvelopeFilter* ef = st.envFilters.data();
     const double cg = kp.ceilingGain;
     const double autoScale = linked && !MultiBand ? kp.autoReleaseScale : 1.0;
@@ -85,13 +77,13 @@ void runKernel(KernelState& st, const KernelParams& params, const MeterBlock& me
         if constexpr (stereo) {
             x[0] = xL;
             x[1] = xR;
-            st.mainRing[s] = xL;
-            st.otherRing[s] = xR;
+            st.dry[s][0] = xL;
+            st.dry[s][1] = xR;
         } else {
             x[0] = processed ? xR : xL;
             passedIn = processed ? xL : xR;
-            st.mainRing[s] = x[0];
-            st.otherRing[s] = passedIn;
+            st.dry[s][0] = x[0];
+            st.dry[s][1] = passedIn;
         }
 
         double t[2];
@@ -99,7 +91,7 @@ void runKernel(KernelState& st, const KernelParams& params, const MeterBlock& me
             t[c] = subsonicTick(kp.subsonic, filt[c]->subsonic, x[c], d);
         // The one-channel single-band kernel's dry signal is the filtered one.
         if constexpr (!stereo && !MultiBand)
-            st.mainRing[s] = t[0];
+            st.dry[s][0] = t[0];
 
         double gain[2];
         double w[2];
@@ -111,25 +103,26 @@ void runKernel(KernelState& st, const KernelParams& params, const MeterBlock& me
                 const double lo = t[c] - toneTick(kp.lowTone, filt[c]->lowTone, t[c], d);
                 const double hi = t[c] - toneTick(kp.highTone, filt[c]->highTone, t[c], d);
                 tp[c] = t[c] + lo * (kp.lowAdjustGain - 1.0) + hi * (kp.highAdjustGain - 1.0);
-                rings[c]->tone[wpos] = tp[c];
+                st.tone[wpos][c] = tp[c];
             }
-            for (int c = 0; c < (linked ? 1 : nc); ++c) {
-                double v = std::fabs(kDetectorScale * tp[c]);
+            for (int c = 0; c < nd; ++c) {
+                double v = magnitude(kDetectorScale * tp[c]);
                 if constexpr (linked)
-                    v = std::max(v, std::fabs(kDetectorScale * tp[1]));
-                const double peak = rings[c]->detector.step(v, wpos, read1, hMask);
+                    v = larger(v, magnitude(kDetectorScale * tp[1]));
+                const double peak = st.ch[c].detector.step(v, wpos, read1, hMask);
                 const double det = peak + kDetectorFloor + d;
-                double env = envelopeStep(rings[c]->env, det, kp.attackCoef, kp.releaseCoef, kp.autoRelease,
-                                          ef[fastFilter(c, 3)], ef[fastFilter(c, 3) + 4], kSingleRelease, autoScale);
+                double env = envelopeStep<Auto>(st.ch[c].env, det, kp.attackCoef, kp.releaseCoef,
+                                                ef[fastFilter(c, 3)].section, ef[fastFilter(c, 3) + 4].section,
+                                                kSingleRelease, autoScale);
                 if (env < kEnvelopeFloor)
                     env = kEnvelopeFloor;
-                rings[c]->env = env;
-                gain[c] = kp.curve(env * kp.driveGain * kp.ceilingDrive) / env;
+                st.ch[c].env = env;
+                gain[c] = saturate(kp.curve, env * kp.driveGain * kp.ceilingDrive) / env;
             }
             if constexpr (linked)
                 gain[1] = gain[0];
             for (int c = 0; c < nc; ++c) {
-                w[c] = rings[c]->tone[read1] * gain[c];
+                w[c] = st.tone[read1][c] * gain[c];
                 if (kp.brickwall)
                     w[c] = clampUnit(w[c]);
             }
@@ -143,54 +136,54 @@ void runKernel(KernelState& st, const KernelParams& params, const MeterBlock& me
                 band[c][1] = lt - (t[c] - ht);
                 band[c][2] = (t[c] - ht) * kp.highAdjustGain;
                 for (int b = 0; b < 3; ++b)
-                    rings[c]->band[b][wpos] = band[c][b];
+                    st.band[b][wpos][c] = band[c][b];
             }
             double e[2][3];
             for (int b = 0; b < 3; ++b) {
-                for (int c = 0; c < (linked ? 1 : nc); ++c) {
-                    double v = std::fabs(band[c][b]);
+                for (int c = 0; c < nd; ++c) {
+                    double v = magnitude(band[c][b]);
                     if constexpr (linked)
-                        v = std::max(v, std::fabs(band[1][b]));
-                    const double peak = rings[c]->bandDetector[b].step(v, wpos, read1, hMask);
+                        v = larger(v, magnitude(band[1][b]));
+                    const double peak = st.ch[c].bandDetector[b].step(v, wpos, read1, hMask);
                     const double det = peak + kDetectorFloor + d;
-                    double env =
-                        envelopeStep(rings[c]->bandEnv[b], det, kp.attackCoef, kp.bandReleaseCoef[b], kp.autoRelease,
-                                     ef[fastFilter(c, b)], ef[fastFilter(c, b) + 4], kBandRelease, 1.0);
+                    double env = envelopeStep<Auto>(st.ch[c].bandEnv[b], det, kp.attackCoef, kp.bandReleaseCoef[b],
+                                                    ef[fastFilter(c, b)].section, ef[fastFilter(c, b) + 4].section,
+                                                    kBandRelease, 1.0);
                     if (env < kEnvelopeFloor)
                         env = kEnvelopeFloor;
-                    rings[c]->bandEnv[b] = env;
+                    st.ch[c].bandEnv[b] = env;
                     // The band's Sat moves the level at which it saturates;
                     // its small-signal gain stays that of the curve.
                     const double sat = kp.satGain[b];
-                    e[c][b] = kp.curve(env * kp.driveGain / sat * kp.ceilingDrive) * sat / env;
+                    e[c][b] = saturate(kp.curve, env * kp.driveGain / sat * kp.ceilingDrive) * sat / env;
                 }
                 if constexpr (linked)
                     e[1][b] = e[0][b];
             }
             double u[2];
             for (int c = 0; c < nc; ++c) {
-                u[c] = rings[c]->band[0][read1] * e[c][0] + rings[c]->band[1][read1] * e[c][1] +
-                       rings[c]->band[2][read1] * e[c][2];
-                rings[c]->tone[wpos] = u[c];
-                gain[c] = std::min(e[c][0], std::min(e[c][1], e[c][2]));
+                u[c] = st.band[0][read1][c] * e[c][0] + st.band[1][read1][c] * e[c][1] +
+                       st.band[2][read1][c] * e[c][2];
+                st.tone[wpos][c] = u[c];
+                gain[c] = smaller(e[c][0], smaller(e[c][1], e[c][2]));
             }
 
             // Look-ahead limiter on the band sum. Its detector runs whether
             // or not Brickwall is on, so switching it on finds a warm ring.
             double lim[2];
-            for (int c = 0; c < (linked ? 1 : nc); ++c) {
-                double v = std::fabs(kDetectorScale * u[c]);
+            for (int c = 0; c < nd; ++c) {
+                double v = magnitude(kDetectorScale * u[c]);
                 if constexpr (linked)
-                    v = std::max(v, std::fabs(kDetectorScale * u[1]));
-                lim[c] = rings[c]->detector.step(v, wpos, read2, hMask) + kDetectorFloor + d;
+                    v = larger(v, magnitude(kDetectorScale * u[1]));
+                lim[c] = st.ch[c].detector.step(v, wpos, read2, hMask) + kDetectorFloor + d;
             }
             double gl[2] = {1.0, 1.0};
             if (kp.brickwall) {
-                for (int c = 0; c < (linked ? 1 : nc); ++c) {
-                    const double env = envelopeStep(rings[c]->limiterEnv, lim[c], kp.limiterAttackCoef,
-                                                    kp.limiterReleaseCoef, kp.autoRelease, ef[fastFilter(c, 3)],
-                                                    ef[fastFilter(c, 3) + 4], kLimiterRelease, 1.0);
-                    rings[c]->limiterEnv = env;
+                for (int c = 0; c < nd; ++c) {
+                    const double env = envelopeStep<Auto>(st.ch[c].limiterEnv, lim[c], kp.limiterAttackCoef,
+                                                          kp.limiterReleaseCoef, ef[fastFilter(c, 3)].section,
+                                                          ef[fastFilter(c, 3) + 4].section, kLimiterRelease, 1.0);
+                    st.ch[c].limiterEnv = env;
                     // Only levels above full scale are pulled down.
                     gl[c] = env >= 1.0 ? 1.0 / env : 1.0;
                 }
@@ -198,7 +191,7 @@ void runKernel(KernelState& st, const KernelParams& params, const MeterBlock& me
                     gl[1] = gl[0];
             }
             for (int c = 0; c < nc; ++c) {
-                const double ud = rings[c]->tone[read2];
+                const double ud = st.tone[read2][c];
                 if (kp.brickwall) {
                     w[c] = clampUnit(ud * gl[c]);
                     gain[c] = gain[c] * gl[c];
@@ -212,14 +205,14 @@ void runKernel(KernelState& st, const KernelParams& params, const MeterBlock& me
         double wd[2];
         const int wetRead = (s + wetOffset) & nMask;
         for (int c = 0; c < nc; ++c) {
-            rings[c]->wet[s] = w[c] * cg;
-            wd[c] = rings[c]->wet[wetRead];
+            st.wet[s][c] = w[c] * cg;
+            wd[c] = st.wet[wetRead][c];
         }
         s = (s + 1) & nMask;
-        const double dry0 = st.mainRing[s];
+        const double dry0 = st.dry[s][0];
         const double y0 = (dry0 + kp.mixAmount * (wd[0] - dry0)) * kp.outputGain;
         if constexpr (stereo) {
-            const double dry1 = st.otherRing[s];
+            const double dry1 = st.dry[s][1];
             const double y1 = (dry1 + kp.mixAmount * (wd[1] - dry1)) * kp.outputGain;
             out[0][i] = y0;
             out[1][i] = y1;
@@ -228,7 +221,7 @@ void runKernel(KernelState& st, const KernelParams& params, const MeterBlock& me
                 meterStep(mb, st.meter[1], st.vu[1], xR, y1, gain[1]);
             }
         } else {
-            const double passedOut = st.otherRing[s] * kp.passedGain;
+            const double passedOut = st.dry[s][1] * kp.passedGain;
             switch (kp.route) {
             case Route::Mono:
                 out[0][i] = y0;
@@ -263,18 +256,17 @@ void runKernel(KernelState& st, const KernelParams& params, const MeterBlock& me
     st.wpos = wpos;
 }
 
-template void runKernel<Layout::OneChannel, false>(KernelState&, const KernelParams&, const MeterBlock&,
-                                                   const double* const*, double* const*, int);
-template void runKernel<Layout::OneChannel, true>(KernelState&, const KernelParams&, const MeterBlock&,
-                                                  const double* const*, double* const*, int);
-template void runKernel<Layout::StereoLinked, false>(KernelState&, const KernelParams&, const MeterBlock&,
-                                                     const double* const*, double* const*, int);
-template void runKernel<Layout::StereoLinked, true>(KernelState&, const KernelParams&, const MeterBlock&,
-                                                    const double* const*, double* const*, int);
-template void runKernel<Layout::StereoUnlinked, false>(KernelState&, const KernelParams&, const MeterBlock&,
-                                                       const double* const*, double* const*, int);
-template void runKernel<Layout::StereoUnlinked, true>(KernelState&, const KernelParams&, const MeterBlock&,
-                                                      const double* const*, double* const*, int);
+template <Layout L, bool MultiBand>
+void reference(KernelState& st, const KernelParams& kp, const MeterBlock& mb, const double* const* in,
+               double* const* out, int n)
+{
+    if (kp.autoRelease)
+        referenceKernel<L, MultiBand, true>(st, kp, mb, in, out, n);
+    else
+        referenceKernel<L, MultiBand, false>(st, kp, mb, in, out, n);
+}
+
+} // namespace
 
 // Process off: both channels only delayed by N - 1 samples like the
 // processing paths (raw input plus bias); the meters still run, with unity
@@ -291,11 +283,11 @@ void runBypass(KernelState& st, const KernelParams& kp, const MeterBlock& mb, co
         d = -d;
         const double xL = in[0][i] + d;
         const double xR = in[1][i] + d;
-        st.mainRing[s] = xL;
-        st.otherRing[s] = xR;
+        st.dry[s][0] = xL;
+        st.dry[s][1] = xR;
         s = (s + 1) & nMask;
-        const double yL = st.mainRing[s];
-        const double yR = st.otherRing[s];
+        const double yL = st.dry[s][0];
+        const double yR = st.dry[s][1];
         out[0][i] = yL;
         out[1][i] = yR;
         if (mb.active) {
@@ -307,4 +299,30 @@ void runBypass(KernelState& st, const KernelParams& kp, const MeterBlock& mb, co
     st.bias = d;
     st.s = s;
     st.wpos = wpos;
+}
+
+const KernelTable& referenceKernels()
+{
+    static const KernelTable table = {
+        runBypass,
+        reference<Layout::OneChannel, false>,
+        reference<Layout::OneChannel, true>,
+        reference<Layout::StereoLinked, false>,
+        reference<Layout::StereoLinked, true>,
+        reference<Layout::StereoUnlinked, false>,
+        reference<Layout::StereoUnlinked, true>,
+    };
+    return table;
+}
+
+const KernelTable& kernelsFor(SimdLevel level)
+{
+    switch (level) {
+    case SimdLevel::Avx2:
+        return avx2Kernels();
+    case SimdLevel::Sse2:
+        return sse2Kernels();
+    default:
+        return referenceKernels();
+    }
 }

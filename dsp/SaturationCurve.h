@@ -12,6 +12,8 @@
 //            I = 1.4 * 30^(1 - a^(1/8)) runs from 42 (a = 0, nearly the plain
 //            parabola) down to 1.4 (a = 1, a very soft knee).
 
+#include "dsp/Lanes.h"
+
 #include <cmath>
 
 struct SaturationCurve {
@@ -34,18 +36,6 @@ struct SaturationCurve {
         return c;
     }
 
-    double operator()(double x) const
-    {
-        if (shape == 0) {
-            if (x < 1.0)
-                return (1.0 - amount) * x + amount * (2.0 * x - x * x);
-            return 1.0;
-        }
-        const double i = inflection;
-        const double xb = i * x / (x + i - 1.0);
-        return xb < 1.0 ? 2.0 * xb - xb * xb : 1.0;
-    }
-
     // The drive level at which the curve reaches y, in single precision.
     float inverse(float y) const
     {
@@ -59,12 +49,29 @@ struct SaturationCurve {
             return ((1.0f + a) - std::sqrt((1.0f + a) * (1.0f + a) - 4.0f * a * y)) / (2.0f * a);
         return y;
     }
-
-    // Gain of a vanishing signal through drive, curve and ceiling: the slope
-    // of F at 0 (taken at a level of 1e-6) times the three gains.
-    float smallSignalGain(float ceilingDrive, double driveGain, double ceilingGain) const
-    {
-        const double v = ceilingDrive * 1e-6;
-        return static_cast<float>((*this)(v) / 1e-6 * driveGain * ceilingGain);
-    }
 };
+
+namespace {
+
+// F(X) for drive levels X >= 0, lane by lane.
+template <class V> inline V saturate(const SaturationCurve& c, V x)
+{
+    if (c.shape == 0) {
+        const V bent = (1.0 - c.amount) * x + c.amount * (2.0 * x - x * x);
+        return select(x < 1.0, bent, splat<V>(1.0));
+    }
+    const double i = c.inflection;
+    const V xb = i * x / (x + i - 1.0);
+    const V bent = 2.0 * xb - xb * xb;
+    return select(xb < 1.0, bent, splat<V>(1.0));
+}
+
+// Gain of a vanishing signal through drive, curve and ceiling: the slope of
+// F at 0 (taken at a level of 1e-6) times the three gains.
+inline float smallSignalGain(const SaturationCurve& c, float ceilingDrive, double driveGain, double ceilingGain)
+{
+    const double v = ceilingDrive * 1e-6;
+    return static_cast<float>(saturate(c, v) / 1e-6 * driveGain * ceilingGain);
+}
+
+} // namespace

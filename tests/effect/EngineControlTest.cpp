@@ -48,7 +48,7 @@ TEST(EngineControl, DerivedValues)
     // The ceiling drive is where the curve reaches 1 / ceiling gain.
     rig.set(ParamId::FineTune, 1.0f);
     rig.set(ParamId::Ceiling, 0.75f); // +6 dB
-    EXPECT_NEAR(SaturationCurve::fromKnee(1, 0.0)(c.ceilingDrive.load()), 0.5, 1e-6);
+    EXPECT_NEAR(saturate(SaturationCurve::fromKnee(1, 0.0), static_cast<double>(c.ceilingDrive.load())), 0.5, 1e-6);
     rig.set(ParamId::Speed, 0.0f);
     EXPECT_EQ(c.lookaheadSamples.load(), 3); // trunc(3.3075)
     rig.set(ParamId::Fat, 1.0f);

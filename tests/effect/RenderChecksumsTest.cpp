@@ -1,6 +1,9 @@
 // Every render of the reference matrix against the checksums kept in
-// render-checksums.txt beside this file (see RenderChecksums.h).
+// render-checksums.txt beside this file (see RenderChecksums.h), through
+// each instruction set the processor has.
 #include "tests/effect/RenderChecksums.h"
+
+#include "dsp/Engine.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +14,35 @@ namespace {
 
 const std::string kChecksumFile = (std::filesystem::path(__FILE__).parent_path() / "render-checksums.txt").string();
 
-TEST(RenderChecksums, EveryRenderMatchesTheReference)
+// Sets AMBREL_SIMD for the test's duration.
+class ForcedSimd {
+public:
+    explicit ForcedSimd(SimdLevel level)
+    {
+        if (const char* old = std::getenv("AMBREL_SIMD"))
+            saved_ = old;
+        ::setenv("AMBREL_SIMD", simdLevelName(level), 1);
+    }
+    ~ForcedSimd()
+    {
+        if (saved_.empty())
+            ::unsetenv("AMBREL_SIMD");
+        else
+            ::setenv("AMBREL_SIMD", saved_.c_str(), 1);
+    }
+
+private:
+    std::string saved_;
+};
+
+class RenderChecksums : public ::testing::TestWithParam<SimdLevel> {};
+
+TEST_P(RenderChecksums, EveryRenderMatchesTheReference)
 {
+    if (!simdLevelSupported(GetParam()))
+        GTEST_SKIP() << simdLevelName(GetParam()) << " not supported by this processor";
+    ForcedSimd forced(GetParam());
+    ASSERT_EQ(Engine(Engine::Config{}).simdLevel(), GetParam());
     const std::vector<std::string> rendered = renderChecksums::render();
     if (const char* target = std::getenv("AMBREL_WRITE_RENDER_CHECKSUMS")) {
         ASSERT_TRUE(renderChecksums::writeFile(target, rendered)) << target;
@@ -22,5 +52,11 @@ TEST(RenderChecksums, EveryRenderMatchesTheReference)
     ASSERT_FALSE(expected.empty()) << "cannot read " << kChecksumFile;
     EXPECT_EQ(renderChecksums::compare(expected, rendered), "");
 }
+
+INSTANTIATE_TEST_SUITE_P(Levels, RenderChecksums,
+                         ::testing::Values(SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2),
+                         [](const ::testing::TestParamInfo<SimdLevel>& info) {
+                             return std::string(simdLevelName(info.param));
+                         });
 
 } // namespace

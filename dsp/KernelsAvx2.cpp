@@ -1,0 +1,9 @@
+// The block kernels for AVX2; built with -mavx2 and used only where the
+// processor has it (dsp/SimdLevel.h).
+#define AMBREL_ISA avx2
+#include "dsp/KernelBlock.h"
+
+const KernelTable& avx2Kernels()
+{
+    return avx2::table<V4>();
+}
