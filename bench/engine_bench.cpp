@@ -1,18 +1,23 @@
 // Processing speed of the plug-in through its host entry points, as a
 // multiple of real time on one core (counter "xRT"), for every kernel with
-// FAT off and on, at 44.1 and 96 kHz, in both sample precisions; and the
-// cost of small host blocks.
+// FAT off and on, at 44.1 and 96 kHz, in both sample precisions, with the
+// kernels and resampler of each instruction set the processor has (argument
+// simd: 0 scalar reference, 1 SSE2, 2 AVX2); and the cost of small host
+// blocks.
 //
 // Run (the machine should be otherwise idle; interleaving evens out drift):
 //   build/linux/bench/engine_bench --benchmark_min_time=0.2 --benchmark_repetitions=3
 //       --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
+// The heaviest mode alone: --benchmark_filter='kernel:6/fat:1/rate:44100'
 #include "effect/Ambrel.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace
@@ -43,10 +48,13 @@ template <typename T> void programSignal(std::vector<T>& l, std::vector<T>& r, d
     }
 }
 
-std::unique_ptr<Ambrel> makeEffect(int kernel, bool fat, float rate)
+// The engine takes its instruction set from AMBREL_SIMD when it is built.
+std::unique_ptr<Ambrel> makeEffect(int kernel, bool fat, float rate, SimdLevel level)
 {
     const Variant& v = variants::kAmbrel2;
+    ::setenv("AMBREL_SIMD", simdLevelName(level), 1);
     auto fx = std::make_unique<Ambrel>(nullptr, v);
+    ::unsetenv("AMBREL_SIMD");
     fx->setSampleRate(rate);
     fx->resume();
     auto set = [&](ParamId id, float x) { fx->setParameter(v.index(id), x); };
@@ -70,14 +78,19 @@ template <> void process<double>(Ambrel& fx, double** in, double** out, int n)
     fx.processDoubleReplacing(in, out, n);
 }
 
-// Args: kernel, FAT, rate in Hz, host block.
+// Args: kernel, FAT, rate in Hz, host block, instruction set.
 template <typename T> void BM_Process(benchmark::State& state)
 {
     const int kernel = static_cast<int>(state.range(0));
     const bool fat = state.range(1) != 0;
     const float rate = static_cast<float>(state.range(2));
     const int block = static_cast<int>(state.range(3));
-    auto fx = makeEffect(kernel, fat, rate);
+    const SimdLevel level = static_cast<SimdLevel>(state.range(4));
+    if (!simdLevelSupported(level)) {
+        state.SkipWithError("instruction set not supported by this processor");
+        return;
+    }
+    auto fx = makeEffect(kernel, fat, rate, level);
     std::vector<T> l, r;
     programSignal(l, r, rate);
     std::vector<T> ol(l.size()), orr(r.size());
@@ -97,26 +110,31 @@ template <typename T> void BM_Process(benchmark::State& state)
     state.counters["xRT"] = benchmark::Counter(static_cast<double>(frames) / rate, benchmark::Counter::kIsRate);
     state.counters["nsPerFrame"] =
         benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.SetLabel(std::string(kKernelNames[kernel]) + (fat ? " FAT" : ""));
+    state.SetLabel(std::string(kKernelNames[kernel]) + (fat ? " FAT " : " ") + simdLevelName(level));
 }
+
+constexpr int kLevels[] = {static_cast<int>(SimdLevel::Scalar), static_cast<int>(SimdLevel::Sse2),
+                           static_cast<int>(SimdLevel::Avx2)};
 
 void allModes(benchmark::internal::Benchmark* b)
 {
-    b->ArgNames({"kernel", "fat", "rate", "block"});
+    b->ArgNames({"kernel", "fat", "rate", "block", "simd"});
     for (int rate : {44100, 96000})
         for (int fat : {0, 1})
             for (int kernel = 0; kernel < 7; ++kernel)
-                b->Args({kernel, fat, rate, 512});
+                for (int level : kLevels)
+                    b->Args({kernel, fat, rate, 512, level});
 }
 
 // Host block cost: the heaviest mode and the light linked single band.
 void blockSizes(benchmark::internal::Benchmark* b)
 {
-    b->ArgNames({"kernel", "fat", "rate", "block"});
-    for (int block : {32, 512}) {
-        b->Args({6, 1, 44100, block});
-        b->Args({3, 0, 44100, block});
-    }
+    b->ArgNames({"kernel", "fat", "rate", "block", "simd"});
+    for (int block : {32, 512})
+        for (int level : kLevels) {
+            b->Args({6, 1, 44100, block, level});
+            b->Args({3, 0, 44100, block, level});
+        }
 }
 
 } // namespace
