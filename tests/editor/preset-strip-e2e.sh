@@ -151,7 +151,7 @@ save_preset_as() { # file
 # 1. A preset chosen from the menu: Home is entry 0, four Downs reach
 #    entry 5 ("Mix First Aid 2", slot 4) past the separator.
 click 298 $row &
-sleep 0.8
+sleep 1.5 # the menu opens modally inside the click
 if [ "$dialogs" = wine ]; then key Down Down Down Down Down Return; else key Home Down Down Down Down Return; fi
 wait $!
 save_preset_as "$work/files/menu.nur"
