@@ -1,7 +1,8 @@
-// How the skin is stored inside the Linux binaries. The generator writes a
-// source file with the tables below and one blob of zlib streams; the
-// decoder in EmbeddedSkin.cpp reads them. Nothing outside resources/ uses
-// this header: platform layers go through Skin.h.
+// How the skin is stored in compressed form: all of it inside the Linux
+// binaries, and images of one scale in a "pack", one piece of bytes a
+// resource can hold. The generator writes both; the decoder in
+// SkinDecoder.cpp reads them. Nothing outside resources/ uses this header:
+// platform layers go through Skin.h.
 //
 // Images. Each image is one zlib stream of its device pixels, row by row
 // from the top, after these reversible steps:
@@ -14,12 +15,24 @@
 //     differ in a few places only), then every row filtered as in PNG
 //     (a filter byte 0-4, then the filtered bytes, 3 bytes per pixel).
 // An alias record points to an identical image and holds no data.
+//
+// The Linux binaries carry the records as a table in a generated source
+// file (SkinData.cpp) and the streams as one blob. A pack carries the same
+// records and blob in one piece of little-endian bytes:
+//   offset 0   kPackMagic (8 bytes)
+//          8   u32 image count N (at most kPackMaxImages)
+//         12   u32 blob offset from the start of the pack
+//         16   u32 blob size
+//         20   N records of 12 x u32/i32, the fields of ImageRecord in order
+//              (offsets relative to the blob)
+//   then the blob (4-byte aligned, after the records, inside the pack).
 #pragma once
 
 #include "resources/Skin.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace skin::embedded {
 
@@ -44,6 +57,42 @@ struct ImageRecord {
     uint32_t dataSize;
 };
 
+// A table of image records and the blob its offsets point into.
+struct ImageSet {
+    const ImageRecord* images = nullptr;
+    int count = 0;
+    const unsigned char* blob = nullptr;
+    size_t blobSize = 0;
+};
+
+// True when the record's size and frame layout are the skin's own at its
+// scale (SkinIds.h): what every decode checks before it reads anything.
+bool recordMatchesGeometry(const ImageRecord& r);
+
+// The index of the record of `id` at `scale`, or -1.
+int findRecord(const ImageSet& set, int id, int scale);
+
+// Decodes record `index` of `set` into `out`, which holds exactly the
+// record's width * height pixels (its size is checked against the skin's
+// geometry first): rows from the top, each pixel `alpha` | 0xRRGGBB.
+// False when anything about the record or its data is wrong; `out` may
+// then hold anything.
+bool decodeRecord(const ImageSet& set, int index, uint32_t* out, uint32_t alpha);
+
+// Inflates a zlib stream into exactly `size` bytes.
+bool inflateExact(const unsigned char* data, size_t length, uint8_t* out, size_t size);
+
+// Packs.
+inline constexpr unsigned char kPackMagic[8] = {'A', 'm', 'b', 'S', 'k', 'i', 'n', '1'};
+inline constexpr size_t kPackHeaderSize = 20;
+inline constexpr size_t kPackRecordSize = 12 * 4;
+inline constexpr uint32_t kPackMaxImages = 1024;
+
+// Reads a pack's records into `records` and points `set` at them and at
+// the pack's blob (which stays in `data`). False for anything that is not
+// a well-formed pack.
+bool readPack(const void* data, size_t size, std::vector<ImageRecord>& records, ImageSet& set);
+
 // Glyph atlases: one per font id (0-7), face (0-3) and scale (1, 2). The
 // coverage bytes are one zlib stream each; the glyph metrics are plain.
 inline constexpr int kAtlasFonts = 8;
@@ -67,7 +116,7 @@ struct AtlasRecord {
     uint32_t dataSize;
 };
 
-// Written by the generator (SkinData.cpp in the build tree).
+// Written by the generator (SkinData.cpp in the build tree, Linux).
 extern const ImageRecord kImages[];
 extern const int kImageCount;
 extern const AtlasRecord kAtlases[];

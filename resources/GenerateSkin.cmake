@@ -2,7 +2,7 @@
 #
 #   SOURCE_DIR     root of the source tree
 #   OUT_DIR        where this build tree wants the skin
-#   MODE           linux (embedded data) or windows (BITMAP resources)
+#   MODE           linux (embedded data) or windows (resource script)
 #   CACHE_DIR      drawn skins by content hash, shared between build trees
 #   GEN_BUILD_DIR  where to build the generator when it must run
 #   GENERATOR      CMake generator for that build
@@ -123,8 +123,14 @@ else()
 endif()
 
 # Hand this build tree its part. configure_file and copy_if_different leave
-# files that did not change alone, so nothing recompiles needlessly.
+# files that did not change alone, so nothing recompiles needlessly. The
+# pack and the manifest go to both kinds of tree: the tests read them.
 file(MAKE_DIRECTORY ${OUT_DIR})
+execute_process(COMMAND ${CMAKE_COMMAND} -E copy_if_different ${entry}/skin2x.pack ${entry}/manifest.txt ${OUT_DIR}/
+                RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "Cannot copy the skin to ${OUT_DIR}")
+endif()
 if(MODE STREQUAL "windows")
   file(MAKE_DIRECTORY ${OUT_DIR}/bmp)
   file(GLOB bitmaps ${entry}/bmp/*.bmp)
@@ -133,10 +139,10 @@ if(MODE STREQUAL "windows")
     message(FATAL_ERROR "Cannot copy the skin bitmaps to ${OUT_DIR}")
   endif()
   set(AMBREL_SKIN_BMP_DIR ${OUT_DIR}/bmp)
+  set(AMBREL_SKIN_PACK ${OUT_DIR}/skin2x.pack)
   configure_file(${entry}/skin.rc.in ${OUT_DIR}/skin.rc @ONLY)
 else()
-  execute_process(COMMAND ${CMAKE_COMMAND} -E copy_if_different ${entry}/skin.bin ${entry}/manifest.txt ${OUT_DIR}/
-                  RESULT_VARIABLE rc)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E copy_if_different ${entry}/skin.bin ${OUT_DIR}/ RESULT_VARIABLE rc)
   if(NOT rc EQUAL 0)
     message(FATAL_ERROR "Cannot copy the skin to ${OUT_DIR}")
   endif()

@@ -41,6 +41,26 @@ struct DecodedImage {
 // BITMAP resources). Safe to call from any thread.
 bool decodeEmbeddedImage(int id, int scale, DecodedImage& out);
 
+// --- Packs -------------------------------------------------------------------------
+// The compressed art of some images in one piece of bytes, as a resource of
+// a binary can hold it (format in EmbeddedSkin.h); the generator writes the
+// 2x art as one.
+
+// Device size of bitmap `id` at `scale` in a pack. False when the pack has
+// no such image or is damaged.
+bool packedImageSize(const void* pack, size_t size, int id, int scale, int32_t& width, int32_t& height);
+
+// Decodes bitmap `id` at `scale` from a pack into `pixels`, which must hold
+// exactly width * height of them (packedImageSize): rows from the top, each
+// pixel `alpha` | 0xRRGGBB. The whole 2x art takes some 70 ms, the two
+// backgrounds and the Drive knob most of it; nothing is allocated beyond
+// `pixels` but for the base of an image stored as a difference. False when
+// the pack has no such image, any of its data is damaged or `count` is not
+// the image's size; `pixels` may then hold anything. Reads only the pack;
+// safe from any thread.
+bool decodePackedImage(const void* pack, size_t size, int id, int scale, uint32_t* pixels, size_t count,
+                       uint32_t alpha = 0xFF000000u);
+
 // Glyph images of one font id (0-7, gui/Geometry.h) and face (bold 1 |
 // italic 2; underline is drawn by the renderer, so other face bits are
 // ignored) at one device scale, rendered at build time with FreeType from

@@ -184,6 +184,15 @@ Encoded encodeRgb(const BuiltImage& img, const BuiltImage* base, int baseRecord)
     return e;
 }
 
+uint32_t appendAligned(std::vector<uint8_t>& blob, const std::vector<uint8_t>& bytes)
+{
+    while (blob.size() % 4)
+        blob.push_back(0);
+    const uint32_t at = static_cast<uint32_t>(blob.size());
+    blob.insert(blob.end(), bytes.begin(), bytes.end());
+    return at;
+}
+
 std::string hex64(uint64_t v)
 {
     char buf[17];
@@ -261,19 +270,58 @@ void writeResourceScript(const std::string& path, const std::vector<BuiltImage>&
         throw std::runtime_error("cannot write " + path);
 }
 
-void writeEmbedded(const std::string& blobPath, const std::string& sourcePath, const std::vector<BuiltImage>& images,
-                   const std::vector<AtlasOut>& atlases)
+void writePack(const std::string& path, const std::vector<skin::embedded::ImageRecord>& records,
+               const std::vector<uint8_t>& blob, int scale)
 {
     using namespace skin::embedded;
-    std::vector<uint8_t> blob;
-    auto append = [&](const std::vector<uint8_t>& bytes) {
-        while (blob.size() % 4)
-            blob.push_back(0);
-        uint32_t at = static_cast<uint32_t>(blob.size());
-        blob.insert(blob.end(), bytes.begin(), bytes.end());
-        return at;
-    };
-    std::ostringstream images_src;
+    // The records of that scale, their data copied into a blob of their own.
+    std::vector<ImageRecord> chosen;
+    std::vector<int> newIndex(records.size(), -1);
+    for (size_t i = 0; i < records.size(); ++i)
+        if (records[i].scale == scale) {
+            newIndex[i] = static_cast<int>(chosen.size());
+            chosen.push_back(records[i]);
+        }
+    std::vector<uint8_t> own;
+    for (ImageRecord& r : chosen) {
+        if (r.base >= 0) {
+            if (static_cast<size_t>(r.base) >= records.size() || newIndex[static_cast<size_t>(r.base)] < 0)
+                throw std::runtime_error("image " + std::to_string(r.id) + " refers to an image of another scale");
+            r.base = newIndex[static_cast<size_t>(r.base)];
+        }
+        auto copy = [&](uint32_t offset, uint32_t size) {
+            if (offset > blob.size() || size > blob.size() - offset)
+                throw std::runtime_error("image " + std::to_string(r.id) + " lies outside the blob");
+            return appendAligned(own, std::vector<uint8_t>(blob.begin() + offset, blob.begin() + offset + size));
+        };
+        if (r.encoding == Encoding::Indexed)
+            r.paletteOffset = copy(r.paletteOffset, 768);
+        if (r.dataSize > 0)
+            r.dataOffset = copy(r.dataOffset, r.dataSize);
+    }
+    std::vector<uint8_t> pack(std::begin(kPackMagic), std::end(kPackMagic));
+    const size_t recordsEnd = kPackHeaderSize + chosen.size() * kPackRecordSize;
+    const uint32_t blobOffset = static_cast<uint32_t>((recordsEnd + 3) & ~size_t(3));
+    put32(pack, static_cast<uint32_t>(chosen.size()));
+    put32(pack, blobOffset);
+    put32(pack, static_cast<uint32_t>(own.size()));
+    for (const ImageRecord& r : chosen)
+        for (uint32_t v : {static_cast<uint32_t>(r.id), static_cast<uint32_t>(r.scale), static_cast<uint32_t>(r.width),
+                           static_cast<uint32_t>(r.height), static_cast<uint32_t>(r.frames),
+                           static_cast<uint32_t>(r.frameWidth), static_cast<uint32_t>(r.frameHeight),
+                           static_cast<uint32_t>(r.encoding), static_cast<uint32_t>(r.base), r.paletteOffset,
+                           r.dataOffset, r.dataSize})
+            put32(pack, v);
+    pack.resize(blobOffset, 0);
+    pack.insert(pack.end(), own.begin(), own.end());
+    if (!writeFile(path, pack))
+        throw std::runtime_error("cannot write " + path);
+}
+
+std::vector<skin::embedded::ImageRecord> encodeImages(const std::vector<BuiltImage>& images, std::vector<uint8_t>& blob)
+{
+    using namespace skin::embedded;
+    std::vector<ImageRecord> records;
     for (size_t i = 0; i < images.size(); ++i) {
         const BuiltImage& img = images[i];
         const skin::BitmapGeometry& g = *img.geometry;
@@ -304,17 +352,31 @@ void writeEmbedded(const std::string& blobPath, const std::string& sourcePath, c
                 }
         }
         if (!e.palette.empty())
-            paletteOffset = append(e.palette);
+            paletteOffset = appendAligned(blob, e.palette);
         if (!e.data.empty()) {
-            dataOffset = append(e.data);
+            dataOffset = appendAligned(blob, e.data);
             dataSize = static_cast<uint32_t>(e.data.size());
         }
         const int s = img.scale;
-        images_src << "    {" << g.id << ", " << s << ", " << g.width * s << ", " << g.height * s << ", " << g.frames
-                   << ", " << g.frameWidth * s << ", " << g.frameHeight * s << ", Encoding::"
-                   << (e.encoding == Encoding::Indexed ? "Indexed" : e.encoding == Encoding::Rgb ? "Rgb" : "Alias")
-                   << ", " << e.base << ", " << paletteOffset << "u, " << dataOffset << "u, " << dataSize << "u},\n";
+        records.push_back({g.id, s, g.width * s, g.height * s, g.frames, g.frameWidth * s, g.frameHeight * s,
+                           e.encoding, e.base, paletteOffset, dataOffset, dataSize});
     }
+    return records;
+}
+
+void writeEmbedded(const std::string& blobPath, const std::string& sourcePath,
+                   const std::vector<skin::embedded::ImageRecord>& records, std::vector<uint8_t> blob,
+                   const std::vector<AtlasOut>& atlases)
+{
+    using namespace skin::embedded;
+    auto append = [&](const std::vector<uint8_t>& bytes) { return appendAligned(blob, bytes); };
+    std::ostringstream images_src;
+    for (const ImageRecord& r : records)
+        images_src << "    {" << r.id << ", " << r.scale << ", " << r.width << ", " << r.height << ", " << r.frames
+                   << ", " << r.frameWidth << ", " << r.frameHeight << ", Encoding::"
+                   << (r.encoding == Encoding::Indexed ? "Indexed" : r.encoding == Encoding::Rgb ? "Rgb" : "Alias")
+                   << ", " << r.base << ", " << r.paletteOffset << "u, " << r.dataOffset << "u, " << r.dataSize
+                   << "u},\n";
     std::ostringstream atlas_src, glyph_src;
     size_t glyphCount = 0;
     struct Stored {
@@ -392,7 +454,7 @@ void writeEmbedded(const std::string& blobPath, const std::string& sourcePath, c
            "const unsigned char* blobData() { return ambrel_skin_blob; }\n"
            "size_t blobSize() { return static_cast<size_t>(ambrel_skin_blob_end - ambrel_skin_blob); }\n\n"
            "const ImageRecord kImages[] = {\n"
-        << images_src.str() << "};\nconst int kImageCount = " << images.size()
+        << images_src.str() << "};\nconst int kImageCount = " << records.size()
         << ";\n\nconst AtlasRecord kAtlases[] = {\n"
         << atlas_src.str() << "};\nconst int kAtlasCount = " << atlases.size() << ";\n\nconst Glyph kGlyphs[] = {\n"
         << glyph_src.str() << "};\nconst int kGlyphCount = " << glyphCount << ";\n\n} // namespace skin::embedded\n";

@@ -1,12 +1,13 @@
 // What the generator writes: BMP files for the Windows resource script, the
-// blob and tables embedded in the Linux binaries, and a manifest the tests
-// read back.
+// blob and tables embedded in the Linux binaries, the pack of the 2x art,
+// and a manifest the tests read back.
 #pragma once
 
 #include "Atlases.h"
 #include "Common.h"
 #include "Quantize.h"
 
+#include "resources/EmbeddedSkin.h"
 #include "resources/SkinIds.h"
 
 #include <string>
@@ -37,8 +38,15 @@ uint64_t pixelHash(const std::vector<uint32_t>& pixels);
 
 bool writeBmp(const std::string& path, const BuiltImage& image);
 void writeResourceScript(const std::string& path, const std::vector<BuiltImage>& images, const std::string& key);
-void writeEmbedded(const std::string& blobPath, const std::string& sourcePath, const std::vector<BuiltImage>& images,
+// Compresses every image (EmbeddedSkin.h) into `blob`; one record each, in order.
+std::vector<skin::embedded::ImageRecord> encodeImages(const std::vector<BuiltImage>& images, std::vector<uint8_t>& blob);
+// The Linux binaries' blob and table source: the images' records and blob, the atlases added.
+void writeEmbedded(const std::string& blobPath, const std::string& sourcePath,
+                   const std::vector<skin::embedded::ImageRecord>& records, std::vector<uint8_t> blob,
                    const std::vector<AtlasOut>& atlases);
+// A pack of the images of one scale, the same compressed data as the blob's.
+void writePack(const std::string& path, const std::vector<skin::embedded::ImageRecord>& records,
+               const std::vector<uint8_t>& blob, int scale);
 void writeManifest(const std::string& path, const std::vector<BuiltImage>& images, const std::vector<AtlasOut>& atlases);
 
 } // namespace gen

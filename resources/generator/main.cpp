@@ -3,9 +3,10 @@
 //
 //   ambrel-skin-generator --out DIR [--fonts DIR] [--preview DIR]
 //
-// DIR receives bmp/<id>.bmp (2x art under id + 20000), skin.rc.in,
-// skin.bin, SkinData.cpp.in and manifest.txt. --preview writes contact
-// sheets: the assembled pages at both scales and every strip.
+// DIR receives bmp/<id>.bmp (2x art under id + 20000), skin2x.pack (the
+// 2x art compressed), skin.rc.in, skin.bin, SkinData.cpp.in and
+// manifest.txt. --preview writes contact sheets: the assembled pages at
+// both scales and every strip.
 #include "Art.h"
 #include "Atlases.h"
 #include "Output.h"
@@ -310,7 +311,10 @@ int main(int argc, char** argv)
                     throw std::runtime_error("cannot write the bitmaps");
             }
             std::printf("bitmaps written (%.1f s)\n", seconds(started));
-            writeEmbedded(opt.out + "/skin.bin", opt.out + "/SkinData.cpp.in", images, atlases);
+            std::vector<uint8_t> blob;
+            const std::vector<skin::embedded::ImageRecord> records = encodeImages(images, blob);
+            writePack(opt.out + "/skin2x.pack", records, blob, 2);
+            writeEmbedded(opt.out + "/skin.bin", opt.out + "/SkinData.cpp.in", records, std::move(blob), atlases);
             std::printf("embedded data written (%.1f s)\n", seconds(started));
             std::string key;
             {

@@ -1,14 +1,20 @@
 #include "editor/MeterMapping.h"
 #include "gui/Geometry.h"
+#include "resources/EmbeddedSkin.h"
 #include "resources/Skin.h"
 #include "resources/SkinIds.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
+#include <iterator>
 #include <map>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -67,6 +73,54 @@ std::string pixelHash(const std::vector<uint32_t>& pixels)
     char buf[17];
     std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(h));
     return buf;
+}
+
+const std::vector<unsigned char>& packBytes()
+{
+    static const std::vector<unsigned char> bytes = [] {
+        std::ifstream f(AMBREL_SKIN_PACK, std::ios::binary);
+        return std::vector<unsigned char>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+    }();
+    return bytes;
+}
+
+// Decodes `id` at 2x from a (possibly damaged) pack. When it answers true
+// the image must have the 2x size of the geometry.
+bool decodeFromPack(const std::vector<unsigned char>& pack, int id, std::vector<uint32_t>& pixels)
+{
+    int32_t w = 0, h = 0;
+    if (!skin::packedImageSize(pack.data(), pack.size(), id, 2, w, h)) {
+        EXPECT_EQ(w, 0);
+        EXPECT_EQ(h, 0);
+        return false;
+    }
+    const skin::BitmapGeometry* g = skin::findGeometry(id);
+    EXPECT_TRUE(g && w == g->width * 2 && h == g->height * 2) << id;
+    pixels.assign(static_cast<size_t>(w) * static_cast<size_t>(h), 0);
+    return skin::decodePackedImage(pack.data(), pack.size(), id, 2, pixels.data(), pixels.size());
+}
+
+uint32_t read32(const std::vector<unsigned char>& b, size_t at)
+{
+    return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 | static_cast<uint32_t>(b[at + 2]) << 16 |
+           static_cast<uint32_t>(b[at + 3]) << 24;
+}
+void write32(std::vector<unsigned char>& b, size_t at, uint32_t v)
+{
+    for (int k = 0; k < 4; ++k)
+        b[at + static_cast<size_t>(k)] = static_cast<unsigned char>(v >> (8 * k));
+}
+
+// Where record `index` of a pack starts, and its fields.
+size_t recordAt(int index) { return skin::embedded::kPackHeaderSize + static_cast<size_t>(index) * skin::embedded::kPackRecordSize; }
+enum Field { kId, kScale, kWidth, kHeight, kFrames, kFrameWidth, kFrameHeight, kEncoding, kBase, kPalette, kData, kSize };
+int packIndexOf(const std::vector<unsigned char>& pack, int id)
+{
+    const uint32_t count = read32(pack, 8);
+    for (uint32_t i = 0; i < count; ++i)
+        if (read32(pack, recordAt(static_cast<int>(i))) == static_cast<uint32_t>(id))
+            return static_cast<int>(i);
+    return -1;
 }
 
 double luminance(uint32_t argb)
@@ -157,6 +211,114 @@ TEST(EmbeddedSkin, UnknownIdsAndScalesAnswerFalseWithAnEmptyImage)
     EXPECT_FALSE(skin::decodeEmbeddedImage(skin::kBackground, 3, img));
     EXPECT_FALSE(skin::decodeEmbeddedImage(skin::kBackground, 0, img));
     EXPECT_FALSE(skin::decodeEmbeddedImage(skin::kBackground + skin::kDoubleSizeIdOffset, 1, img));
+}
+
+// The pack of the Windows DLLs: their 2x art, the same compressed data as
+// the Linux binaries' and the same pixels.
+TEST(Pack, HoldsTheGeneratorsPixelsOfEveryBitmapAtTwiceTheSize)
+{
+    const std::vector<unsigned char>& pack = packBytes();
+    ASSERT_GT(pack.size(), 100000u);
+    std::vector<uint32_t> pixels;
+    for (const skin::BitmapGeometry& g : skin::kBitmapGeometry) {
+        SCOPED_TRACE(testing::Message() << g.id);
+        ASSERT_TRUE(decodeFromPack(pack, g.id, pixels));
+        EXPECT_EQ(pixelHash(pixels), manifest().hashes.at({g.id, 2}));
+        skin::DecodedImage embedded;
+        ASSERT_TRUE(skin::decodeEmbeddedImage(g.id, 2, embedded));
+        EXPECT_TRUE(embedded.pixels == pixels);
+    }
+
+    // The alpha byte is the caller's: GDI keeps opaque art with a zero one.
+    const skin::BitmapGeometry& g = *skin::findGeometry(skin::kKnobModeSwitch);
+    std::vector<uint32_t> gdi(static_cast<size_t>(g.width * 2) * static_cast<size_t>(g.height * 2));
+    ASSERT_TRUE(skin::decodePackedImage(pack.data(), pack.size(), g.id, 2, gdi.data(), gdi.size(), 0));
+    ASSERT_TRUE(decodeFromPack(pack, g.id, pixels));
+    for (size_t i = 0; i < gdi.size(); ++i)
+        ASSERT_EQ(gdi[i], pixels[i] & 0xFFFFFFu);
+}
+
+TEST(Pack, AnswersFalseForWhatItDoesNotHold)
+{
+    const std::vector<unsigned char>& pack = packBytes();
+    int32_t w = 7, h = 7;
+    EXPECT_FALSE(skin::packedImageSize(pack.data(), pack.size(), skin::kBackground, 1, w, h)); // 1x: BITMAPs
+    EXPECT_EQ(w, 0);
+    EXPECT_EQ(h, 0);
+    EXPECT_FALSE(skin::packedImageSize(pack.data(), pack.size(), 12345, 2, w, h));
+    EXPECT_FALSE(skin::packedImageSize(nullptr, 0, skin::kBackground, 2, w, h));
+    std::vector<uint32_t> pixels(900 * 920);
+    EXPECT_FALSE(skin::decodePackedImage(pack.data(), pack.size(), skin::kBackground, 1, pixels.data(), pixels.size()));
+    // The buffer must be exactly the image's size.
+    EXPECT_FALSE(skin::decodePackedImage(pack.data(), pack.size(), skin::kBackground, 2, pixels.data(), pixels.size() - 1));
+    EXPECT_FALSE(skin::decodePackedImage(pack.data(), pack.size(), skin::kBackground, 2, nullptr, pixels.size()));
+    EXPECT_TRUE(skin::decodePackedImage(pack.data(), pack.size(), skin::kBackground, 2, pixels.data(), pixels.size()));
+}
+
+// A damaged pack answers false (the Windows layer then draws the 1x art)
+// and never reads or writes outside its buffers (AddressSanitizer in CI).
+TEST(Pack, DamagedPacksAnswerFalseAndStayInsideTheirBuffers)
+{
+    const std::vector<unsigned char>& good = packBytes();
+    const uint32_t count = read32(good, 8), blobOffset = read32(good, 12);
+    ASSERT_EQ(count, skin::kBitmapGeometry.size());
+    std::vector<uint32_t> pixels;
+
+    // A pack cut short anywhere is refused whole.
+    for (size_t length = 0; length < good.size(); length += length < blobOffset ? 7 : 99991) {
+        std::vector<unsigned char> cut(good.begin(), good.begin() + static_cast<long>(length));
+        EXPECT_FALSE(decodeFromPack(cut, skin::kKnobModeSwitch, pixels)) << length;
+    }
+    EXPECT_FALSE(decodeFromPack({good.begin(), good.end() - 1}, skin::kSavePreset, pixels));
+
+    // Header fields out of range.
+    for (auto [at, value] : {std::pair<size_t, uint32_t>{0, 0x41414141u}, {8, 0xFFFFFFFFu}, {8, count + 1000},
+                             {12, 0}, {12, 0xFFFFFFF0u}, {16, 0xFFFFFFF0u}, {16, static_cast<uint32_t>(good.size())}}) {
+        std::vector<unsigned char> bad = good;
+        write32(bad, at, value);
+        EXPECT_FALSE(decodeFromPack(bad, skin::kKnobModeSwitch, pixels)) << at << " = " << value;
+    }
+
+    // Every field of records of each kind (palette strip, 24-bit image on a
+    // base, alias) set to values a damaged file might hold.
+    for (int id : {int(skin::kKnobModeSwitch), int(skin::kBackgroundNoFat), int(skin::kProcessButtonNoFat)}) {
+        const int index = packIndexOf(good, id);
+        ASSERT_GE(index, 0);
+        for (int field = kId; field <= kSize; ++field)
+            for (uint32_t value : {0u, 1u, 3u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu, 0xFFFFFFF0u,
+                                   static_cast<uint32_t>(index), read32(good, recordAt(index) + 4u * field) + 1}) {
+                std::vector<unsigned char> bad = good;
+                write32(bad, recordAt(index) + 4u * static_cast<size_t>(field), value);
+                if (bad == good)
+                    continue;
+                SCOPED_TRACE(testing::Message() << id << " field " << field << " = " << value);
+                // The size and layout fields are checked against the
+                // skin's geometry; the kind and the places in the blob may
+                // still lead to a whole (wrong) picture.
+                if (decodeFromPack(bad, id, pixels)) {
+                    EXPECT_TRUE(field == kEncoding || field == kBase || field == kPalette || field == kData ||
+                                field == kSize);
+                }
+            }
+    }
+
+    // Streams cut short or holding garbage: decoding fails or gives a whole
+    // image, and stays inside the buffers.
+    std::mt19937 random(7);
+    for (int id : {int(skin::kKnobModeSwitch), int(skin::kSettingsBackground), int(skin::kReadoutGlyphs)}) {
+        const size_t at = blobOffset + read32(good, recordAt(packIndexOf(good, id)) + 4 * kData);
+        const size_t size = read32(good, recordAt(packIndexOf(good, id)) + 4 * kSize);
+        std::vector<unsigned char> shorter = good;
+        write32(shorter, recordAt(packIndexOf(good, id)) + 4 * kSize, static_cast<uint32_t>(size / 2));
+        EXPECT_FALSE(decodeFromPack(shorter, id, pixels)) << id;
+        for (int trial = 0; trial < 40; ++trial) {
+            std::vector<unsigned char> bad = good;
+            const size_t from = at + random() % size, span = 1 + random() % 16;
+            for (size_t i = from; i < std::min(from + span, at + size); ++i)
+                bad[i] = static_cast<unsigned char>(random());
+            decodeFromPack(bad, id, pixels);
+        }
+    }
 }
 
 TEST(MeterMapping, NeedleFramesOfBothScales)
