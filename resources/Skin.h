@@ -12,7 +12,8 @@
 
 namespace skin {
 
-// Resource id of an image's art drawn at twice the size.
+// Resource id of an image's art drawn at twice the size (a BITMAP resource
+// of that id takes precedence over a pack in the Windows layer).
 inline constexpr int kDoubleSizeIdOffset = 20000;
 
 struct BitmapInfo {
@@ -45,6 +46,10 @@ bool decodeEmbeddedImage(int id, int scale, DecodedImage& out);
 // The compressed art of some images in one piece of bytes, as a resource of
 // a binary can hold it (format in EmbeddedSkin.h); the generator writes the
 // 2x art as one.
+
+// Name of the RCDATA resource in which the Windows layer looks for a pack of
+// 2x art.
+inline constexpr const char* kDoubleSizePackName = "AMBREL_SKIN2X";
 
 // Device size of bitmap `id` at `scale` in a pack. False when the pack has
 // no such image or is damaged.

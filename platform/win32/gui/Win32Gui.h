@@ -1,6 +1,6 @@
 // The Win32 window-system layer of the editor toolkit: what its parts share.
 // GDI surfaces (32-bit DIB sections) for the back buffer and off-screen
-// drawing, skin bitmaps from the plug-in's own BITMAP resources, the frame's
+// drawing, skin bitmaps from the plug-in's own resources, the frame's
 // child window, the native text field and the pop-up menu.
 #pragma once
 
@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace VSTGUI::win32 {
@@ -41,13 +42,20 @@ using AlphaBlendFunction = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int,
 using TransparentBltFunction = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, int, UINT);
 void useRasterFallbacksForTesting(bool state);
 
-// A skin bitmap as 32-bit top-down DIB sections: the 1x art and, when the
-// module has it (resource id + 20000), the 2x art. Opaque art keeps GDI's
-// 0x00RRGGBB pixels (what TransparentBlt and the mask blits compare); art
-// with an alpha channel is stored premultiplied for AlphaBlend.
+// A skin bitmap as 32-bit top-down DIB sections: the 1x art from the
+// module's BITMAP resource and, when the module has it, the 2x art: a
+// BITMAP resource under id + 20000, else the image in the module's pack of
+// compressed 2x art (resources/Skin.h). The 2x art is made when first asked
+// for at scale 2 (decoding the whole skin's takes some tens of
+// milliseconds), so an editor at scale 1 never spends time or memory on it;
+// 2x art that is missing, damaged or not exactly twice the 1x size leaves
+// the 1x art to be drawn stretched. Opaque art keeps GDI's 0x00RRGGBB
+// pixels (what TransparentBlt and the mask blits compare); art with an
+// alpha channel is stored premultiplied for AlphaBlend.
 class GdiBitmap final : public PlatformBitmap {
 public:
-    // Null when the module has no such BITMAP resource.
+    // Null when the module has no such BITMAP resource. The module must stay
+    // loaded while the bitmap may still be drawn at scale 2.
     static std::shared_ptr<GdiBitmap> load(HMODULE module, int32_t resourceId);
     ~GdiBitmap() override;
 
@@ -60,17 +68,22 @@ public:
         int32_t scale = 1; // device pixels of the art per 1x pixel
     };
     // The art to draw at a device scale: the 2x art when there is one for
-    // scale 2, else the 1x art (stretched by the caller).
+    // scale 2, else the 1x art (stretched by the caller). Safe from any thread.
     Art artFor(int32_t scale) const;
     bool hasAlpha() const { return hasAlpha_; }
 
 private:
     GdiBitmap() = default;
+    void loadDoubleSize() const;
+
+    HMODULE module_ = nullptr;
+    int32_t resourceId_ = 0;
     int32_t width_ = 0;
     int32_t height_ = 0;
     Art art1x_;
-    Art art2x_;
     bool hasAlpha_ = false;
+    mutable std::once_flag doubleSizeLoaded_;
+    mutable Art art2x_;
 };
 
 // A drawing surface over a 32-bit DIB section selected into a memory DC.

@@ -1,5 +1,5 @@
 // GDI drawing: 32-bit DIB sections as surfaces, skin bitmaps from the
-// module's BITMAP resources, the toolkit's fonts, and text conversion.
+// module's resources, the toolkit's fonts, and text conversion.
 //
 // Fills and lines are written straight into the DIB at the device scale, so
 // a 1x pixel is exactly a 2 x 2 block at scale 2. Bitmaps go through GDI:
@@ -7,9 +7,12 @@
 // a monochrome mask and raster operations otherwise. Text is GDI's.
 #include "Win32Gui.h"
 
+#include "resources/Skin.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <new>
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
@@ -205,40 +208,87 @@ bool convertArt(HBITMAP loaded, GdiBitmap::Art& art, int32_t& width, int32_t& he
     return true;
 }
 
+// A BITMAP resource as a 32-bit top-down DIB section; false when the module
+// has none of that id or it cannot be read.
+bool loadBitmapResource(HMODULE module, int32_t id, GdiBitmap::Art& art, int32_t& width, int32_t& height,
+                        bool& alpha)
+{
+    if (id <= 0 || id > 0xFFFF)
+        return false;
+    HANDLE loaded = LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION);
+    if (!loaded)
+        return false;
+    const bool ok = convertArt(static_cast<HBITMAP>(loaded), art, width, height, alpha);
+    DeleteObject(loaded);
+    return ok;
+}
+
+// Image `id` at scale 2 from the module's pack, decoded straight into a DIB
+// section (opaque art: 0x00RRGGBB); false when the module has no pack, the
+// pack no such image, or its data is damaged.
+bool loadPackedArt(HMODULE module, int32_t id, GdiBitmap::Art& art, int32_t& width, int32_t& height)
+{
+    HRSRC found = FindResourceW(module, widen(skin::kDoubleSizePackName).c_str(), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+    if (!found)
+        return false;
+    const DWORD size = SizeofResource(module, found);
+    HGLOBAL resource = LoadResource(module, found);
+    const void* data = resource ? LockResource(resource) : nullptr;
+    if (!data || size == 0 || !skin::packedImageSize(data, size, id, 2, width, height))
+        return false;
+    uint32_t* bits = nullptr;
+    HBITMAP dib = createDib(width, height, &bits);
+    if (!dib)
+        return false;
+    const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+    if (!skin::decodePackedImage(data, size, id, 2, bits, count, 0)) {
+        DeleteObject(dib);
+        return false;
+    }
+    art.bitmap = dib;
+    art.bits = bits;
+    return true;
+}
+
 } // namespace
 
 std::shared_ptr<GdiBitmap> GdiBitmap::load(HMODULE module, int32_t resourceId)
 {
     if (resourceId <= 0 || resourceId > 0xFFFF)
         return nullptr;
-    auto loadArt = [module](int32_t id, Art& art, int32_t& width, int32_t& height, bool& alpha) {
-        if (id > 0xFFFF)
-            return false;
-        HANDLE loaded = LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION);
-        if (!loaded)
-            return false;
-        const bool ok = convertArt(static_cast<HBITMAP>(loaded), art, width, height, alpha);
-        DeleteObject(loaded);
-        return ok;
-    };
     std::shared_ptr<GdiBitmap> bitmap(new GdiBitmap());
-    if (!loadArt(resourceId, bitmap->art1x_, bitmap->width_, bitmap->height_, bitmap->hasAlpha_))
+    if (!loadBitmapResource(module, resourceId, bitmap->art1x_, bitmap->width_, bitmap->height_, bitmap->hasAlpha_))
         return nullptr;
     bitmap->art1x_.scale = 1;
-    // The 2x art counts only when it is exactly twice the size and of the
-    // same kind; anything else is drawn from the 1x art, stretched.
-    int32_t width2 = 0, height2 = 0;
-    bool alpha2 = false;
-    Art art2;
-    if (loadArt(resourceId + 20000, art2, width2, height2, alpha2)) {
-        if (width2 == 2 * bitmap->width_ && height2 == 2 * bitmap->height_ && alpha2 == bitmap->hasAlpha_) {
-            art2.scale = 2;
-            bitmap->art2x_ = art2;
-        } else {
-            DeleteObject(art2.bitmap);
+    bitmap->module_ = module;
+    bitmap->resourceId_ = resourceId;
+    return bitmap;
+}
+
+void GdiBitmap::loadDoubleSize() const
+{
+    const int32_t id = resourceId_ + skin::kDoubleSizeIdOffset;
+    Art art;
+    int32_t width = 0, height = 0;
+    bool alpha = false;
+    bool loaded = loadBitmapResource(module_, id, art, width, height, alpha);
+    if (!loaded) {
+        try {
+            loaded = loadPackedArt(module_, resourceId_, art, width, height);
+        } catch (const std::bad_alloc&) {
+            loaded = false;
         }
     }
-    return bitmap;
+    if (!loaded)
+        return;
+    // The 2x art counts only when it is exactly twice the size and of the
+    // same kind; anything else is drawn from the 1x art, stretched.
+    if (width == 2 * width_ && height == 2 * height_ && alpha == hasAlpha_) {
+        art.scale = 2;
+        art2x_ = art;
+    } else {
+        DeleteObject(art.bitmap);
+    }
 }
 
 GdiBitmap::~GdiBitmap()
@@ -249,7 +299,13 @@ GdiBitmap::~GdiBitmap()
         DeleteObject(art2x_.bitmap);
 }
 
-GdiBitmap::Art GdiBitmap::artFor(int32_t scale) const { return scale >= 2 && art2x_.bitmap ? art2x_ : art1x_; }
+GdiBitmap::Art GdiBitmap::artFor(int32_t scale) const
+{
+    if (scale < 2)
+        return art1x_;
+    std::call_once(doubleSizeLoaded_, [this] { loadDoubleSize(); });
+    return art2x_.bitmap ? art2x_ : art1x_;
+}
 
 // --- GdiSurface ------------------------------------------------------------------
 
