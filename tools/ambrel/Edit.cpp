@@ -195,8 +195,13 @@ bool EditorSession::idle()
     const bool stillOpen = window_->processEvents();
     if (!stillOpen)
         return false;
-    if (open_)
+    if (open_) {
+        if (options_.traceIdles && log_) {
+            std::fprintf(log_, "editor idle %d\n", ++idles_);
+            std::fflush(log_);
+        }
         host_.dispatch(effEditIdle);
+    }
     processDueAudio();
     reportCalls();
     return true;

@@ -37,6 +37,9 @@ struct EditOptions {
     TestSignal signal = TestSignal::music;
     double sampleRate = 44100.0;
     bool verbose = false;
+    // edit: print "editor idle N" before the N-th effEditIdle, so a test
+    // driving the window from outside can tell which idle drew what.
+    bool traceIdles = false;
     double seconds = 0.0; // edit: 0 runs until the window is closed
     int idles = 10;       // snapshot: idle requests before the capture
     std::vector<std::pair<VstInt32, float>> parameters;
@@ -86,6 +89,7 @@ private:
     std::unique_ptr<toolplatform::EditorHostWindow> window_;
     SignalSource source_;
     bool open_ = false;
+    int idles_ = 0;
     double startMs_ = 0.0;
     double nextIdleMs_ = 0.0;
     double framesDone_ = 0.0;

@@ -33,7 +33,7 @@ void usage(std::FILE* out)
                  "       ambrel demo PLUGIN OUTDIR\n"
                  "       ambrel edit PLUGIN [--idle-ms N] [--signal none|sine|noise|music] [--rate R]\n"
                  "                   [--seconds S] [--scale 1|2] [--verbose] [--preset NAME] [--param ...]\n"
-                 "                   [--after-open INDEX=VALUE ...]\n"
+                 "                   [--after-open INDEX=VALUE ...] [--trace-idles]\n"
                  "       ambrel snapshot PLUGIN OUT.png [--idles N] [--idle-ms N] [--scale 1|2]\n"
                  "                   [--signal ...] [--rate R] [--preset NAME] [--param ...]\n"
                  "                   [--after-open INDEX=VALUE ...]\n"
@@ -57,7 +57,8 @@ void usage(std::FILE* out)
                  "  edit     open the plug-in's editor in a window, idled every N ms (default 40)\n"
                  "           while a test signal (default music, looped) is processed; runs until the\n"
                  "           window is closed or S seconds have passed; --verbose prints the\n"
-                 "           callbacks the plug-in makes (automation, edits, display updates)\n"
+                 "           callbacks the plug-in makes (automation, edits, display updates);\n"
+                 "           --trace-idles prints \"editor idle N\" before the N-th idle request\n"
                  "  snapshot open the editor the same way, idle it N times (default 10) and write\n"
                  "           the window's pixels to OUT.png; --scale sets AMBREL_UI_SCALE for the\n"
                  "           plug-in. --after-open sets a value by index once the editor is open\n"
@@ -382,6 +383,8 @@ int parseEditOptions(const std::vector<std::string>& args, const char* command, 
             options.afterOpen.emplace_back(static_cast<VstInt32>(number), static_cast<float>(v));
         } else if (args[i] == "--verbose") {
             options.verbose = true;
+        } else if (!snapshot && args[i] == "--trace-idles") {
+            options.traceIdles = true;
         } else if (!snapshot && optionValue(args, i, "--seconds", value)) {
             char* end = nullptr;
             options.seconds = std::strtod(value.c_str(), &end);
