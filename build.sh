@@ -20,7 +20,7 @@ export DEBIAN_FRONTEND=noninteractive
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libsndfile1-dev libebur128-dev
                 g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
                 libx11-dev libxext-dev libcairo2-dev libfreetype-dev fonts-liberation2 libstb-dev)
-TEST_PACKAGES=(libgtest-dev googletest libbenchmark-dev binutils wine wine64 wine32:i386 ardour
+TEST_PACKAGES=(libgtest-dev googletest libbenchmark-dev binutils wine wine64 wine32:i386 ardour jackd2
                clang libclang-rt-dev
                xvfb xauth xdotool libxtst-dev x11-utils x11-apps dpf-plugins-vst zenity)
 
