@@ -136,8 +136,13 @@ int main(int argc, char** argv)
     }
     if (pool.empty())
         pool.emplace_back();
+    // libFuzzer never passes a null pointer, not even for no bytes.
+    static const uint8_t none = 0;
+    const auto run = [](const Input& input) {
+        LLVMFuzzerTestOneInput(input.empty() ? &none : input.data(), input.size());
+    };
     for (const Input& input : pool)
-        LLVMFuzzerTestOneInput(input.data(), input.size());
+        run(input);
     const size_t seeds = pool.size();
 
     std::mt19937 rng(static_cast<uint32_t>(seed));
@@ -151,7 +156,7 @@ int main(int argc, char** argv)
         mutate(input, pool, rng);
         if (input.size() > (1u << 20))
             input.resize(1u << 20);
-        LLVMFuzzerTestOneInput(input.data(), input.size());
+        run(input);
         // Some mutants become seeds, so that mutations pile up.
         if (pool.size() < 512 && rng() % 8 == 0)
             pool.push_back(std::move(input));

@@ -64,7 +64,8 @@ void checkParse(const ParsedPresetFile& file, size_t size)
     if (file.kind == PresetFileKind::Preset)
         FUZZ_CHECK(records == 1);
     else
-        FUZZ_CHECK(records == static_cast<size_t>(file.layout == FileLayout::Legacy ? kLegacyBankRecords : kBankRecords));
+        FUZZ_CHECK(records ==
+                   static_cast<size_t>(file.layout == FileLayout::Legacy ? kLegacyBankRecords : kBankRecords));
     for (const PresetRecord& record : file.records)
         FUZZ_CHECK(record.name.size() <= kPresetNameField && record.name.find('\0') == std::string::npos);
 }
@@ -110,7 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::vector<uint8_t> bytes(data, data + size);
     const std::string path = effects.scratch.file();
     std::FILE* file = std::fopen(path.c_str(), "wb");
-    FUZZ_CHECK(file && std::fwrite(data, 1, size, file) == size && std::fclose(file) == 0);
+    FUZZ_CHECK(file && (size == 0 || std::fwrite(data, 1, size, file) == size) && std::fclose(file) == 0);
 
     for (Ambrel* effect : {effects.withFat.get(), effects.withoutFat.get()}) {
         const Variant& variant = effect->variant();
