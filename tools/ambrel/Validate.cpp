@@ -544,7 +544,8 @@ void checkParameterValues(const Context& context, Findings& findings)
         for (VstInt32 i = 0; i < count; ++i) {
             const float v = host->getParameter(i);
             if (!(v >= 0.0f && v <= 1.0f))
-                findings.fail("getParameter outside 0 to 1", format("parameter %d reads %g", i, static_cast<double>(v)));
+                findings.fail("getParameter outside 0 to 1",
+                              format("parameter %d reads %g", i, static_cast<double>(v)));
             checkText(*host, effGetParamDisplay, i, kParamTextSize, "effGetParamDisplay", findings);
         }
     }
@@ -843,7 +844,8 @@ void checkEditor(const Context& context, Findings& findings)
     stop(*host);
     for (const std::string& line : audioFindings.lines())
         findings.fail("audio while the editor was open", line);
-    findings.summary = format("opened %d times: cold, warm, while processing and automating, 20 times in a row", opened);
+    findings.summary =
+        format("opened %d times: cold, warm, while processing and automating, 20 times in a row", opened);
 }
 
 void checkLoadCycles(const Context& context, Findings& findings)
@@ -898,13 +900,40 @@ const Check kChecks[] = {
 std::atomic<const char*> currentCheck{nullptr};
 std::FILE* report = nullptr;
 
-void onCrash(int signal)
+[[maybe_unused]] void onCrash(int signal)
 {
     const char* name = currentCheck.load();
     std::fprintf(report, "FAIL  %s: the plug-in crashed (signal %d)\n", name ? name : "?", signal);
     std::fflush(report);
     std::_Exit(1);
 }
+
+// While it lives, a crash of the plug-in ends the program with a line that
+// names the check under way. Under a sanitizer, which reports crashes
+// better, it does nothing.
+class CrashReport {
+public:
+    CrashReport()
+    {
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+        for (size_t i = 0; i < std::size(kSignals); ++i)
+            previous_[i] = std::signal(kSignals[i], onCrash);
+#endif
+    }
+    ~CrashReport()
+    {
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+        for (size_t i = 0; i < std::size(kSignals); ++i)
+            std::signal(kSignals[i], previous_[i]);
+#endif
+    }
+    CrashReport(const CrashReport&) = delete;
+    CrashReport& operator=(const CrashReport&) = delete;
+
+private:
+    static constexpr int kSignals[] = {SIGSEGV, SIGILL, SIGFPE, SIGABRT};
+    void (*previous_[std::size(kSignals)])(int) = {};
+};
 
 // Ends the program when one check takes longer than `seconds`.
 class Watchdog {
@@ -957,15 +986,7 @@ int runValidate(const std::string& path, const ValidateOptions& options, std::FI
     Context context{path, options, {}};
     context.hostOptions.editorWindow = true;
     report = out;
-    // A crash of the plug-in ends the program with a line that names the
-    // check; a sanitizer, where there is one, reports it better.
-    constexpr int kCrashSignals[] = {SIGSEGV, SIGILL, SIGFPE, SIGABRT};
-    using Handler = void (*)(int);
-    Handler previous[std::size(kCrashSignals)] = {};
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-    for (size_t i = 0; i < std::size(kCrashSignals); ++i)
-        previous[i] = std::signal(kCrashSignals[i], onCrash);
-#endif
+    const CrashReport crashReport;
     std::fprintf(out, "Validating %s\n", path.c_str());
     std::fflush(out);
     Watchdog watchdog(options.hangSeconds);
@@ -999,10 +1020,6 @@ int runValidate(const std::string& path, const ValidateOptions& options, std::FI
             loadable = false;
     }
     currentCheck = nullptr;
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-    for (size_t i = 0; i < std::size(kCrashSignals); ++i)
-        std::signal(kCrashSignals[i], previous[i]);
-#endif
     std::fprintf(out, "%d passed, %d failed, %d skipped\n", passed, failed, skipped);
     std::fflush(out);
     return failed ? 1 : 0;
