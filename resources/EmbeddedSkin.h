@@ -1,8 +1,8 @@
 // How the skin is stored in compressed form: all of it inside the Linux
-// binaries, and images of one scale in a "pack", one piece of bytes a
-// resource can hold. The generator writes both; the decoder in
-// SkinDecoder.cpp reads them. Nothing outside resources/ uses this header:
-// platform layers go through Skin.h.
+// binaries, the 2x art inside the Windows DLLs (one RCDATA resource, a
+// "pack", beside the 1x BITMAP resources). The generator writes both; the
+// decoder in SkinDecoder.cpp reads them. Nothing outside resources/ uses
+// this header: platform layers go through Skin.h.
 //
 // Images. Each image is one zlib stream of its device pixels, row by row
 // from the top, after these reversible steps:

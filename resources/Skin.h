@@ -1,9 +1,10 @@
 // The editor skin as the program sees it: bitmap resource ids, the size and
 // frame layout of every bitmap, and (for platforms that draw text from our
 // own glyph images) the glyph atlases. The pixels are drawn at build time by
-// resources/generator and compiled into each binary: BITMAP resources in the
-// Windows DLLs (the 2x art under id + kDoubleSizeIdOffset), embedded data in
-// the Linux plug-ins.
+// resources/generator and compiled into each binary: in the Windows DLLs the
+// 1x art as BITMAP resources and the 2x art compressed in one RCDATA
+// resource (a pack, see below), in the Linux plug-ins all of it as embedded
+// data.
 #pragma once
 
 #include <cstddef>
@@ -12,8 +13,9 @@
 
 namespace skin {
 
-// Resource id of an image's art drawn at twice the size (a BITMAP resource
-// of that id takes precedence over a pack in the Windows layer).
+// Resource id of an image's art drawn at twice the size: a BITMAP resource
+// of that id takes precedence over the pack in the Windows layer (the
+// plug-ins carry none; test programs do).
 inline constexpr int kDoubleSizeIdOffset = 20000;
 
 struct BitmapInfo {
@@ -39,16 +41,16 @@ struct DecodedImage {
 // Decodes the embedded art of bitmap `id` at scale 1 or 2 (a few tens of
 // milliseconds for the largest strip, the Drive knob at 2x). False, with `out` empty, when the binary holds
 // no such image (and always in the Windows builds, whose art is in their
-// BITMAP resources). Safe to call from any thread.
+// resources). Safe to call from any thread.
 bool decodeEmbeddedImage(int id, int scale, DecodedImage& out);
 
 // --- Packs -------------------------------------------------------------------------
-// The compressed art of some images in one piece of bytes, as a resource of
-// a binary can hold it (format in EmbeddedSkin.h); the generator writes the
-// 2x art as one.
+// The compressed art of some images in one piece of bytes (format in
+// EmbeddedSkin.h): the Windows DLLs carry their 2x art as one, in an RCDATA
+// resource, and the Win32 layer decodes an image of it when a window first
+// draws that image at scale 2.
 
-// Name of the RCDATA resource in which the Windows layer looks for a pack of
-// 2x art.
+// Name of the RCDATA resource holding the Windows DLLs' pack of 2x art.
 inline constexpr const char* kDoubleSizePackName = "AMBREL_SKIN2X";
 
 // Device size of bitmap `id` at `scale` in a pack. False when the pack has

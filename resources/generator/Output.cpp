@@ -258,12 +258,14 @@ bool writeBmp(const std::string& path, const BuiltImage& img)
 void writeResourceScript(const std::string& path, const std::vector<BuiltImage>& images, const std::string& key)
 {
     std::ostringstream rc;
-    rc << "// Editor skin bitmaps: the 1x art under each id, the 2x art under id + "
-       << skin::kDoubleSizeIdOffset << ".\n// Drawn by ambrel-skin-generator; content " << key << ".\n";
-    for (const BuiltImage& img : images) {
-        int rid = img.id() + (img.scale == 2 ? skin::kDoubleSizeIdOffset : 0);
-        rc << rid << " BITMAP \"@AMBREL_SKIN_BMP_DIR@/" << rid << ".bmp\"\n";
-    }
+    rc << "// Editor skin: the 1x art as BITMAP resources under the bitmaps' ids, the 2x\n"
+          "// art compressed in one RCDATA resource.\n"
+          "// Drawn by ambrel-skin-generator; content "
+       << key << ".\n";
+    for (const BuiltImage& img : images)
+        if (img.scale == 1)
+            rc << img.id() << " BITMAP \"@AMBREL_SKIN_BMP_DIR@/" << img.id() << ".bmp\"\n";
+    rc << skin::kDoubleSizePackName << " RCDATA \"@AMBREL_SKIN_PACK@\"\n";
     std::ofstream f(path);
     f << rc.str();
     if (!f)

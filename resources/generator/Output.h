@@ -1,6 +1,6 @@
-// What the generator writes: BMP files for the Windows resource script, the
-// blob and tables embedded in the Linux binaries, the pack of the 2x art,
-// and a manifest the tests read back.
+// What the generator writes: BMP files of the 1x art and the pack of the 2x
+// art for the Windows resource script, the blob and tables embedded in the
+// Linux binaries, and a manifest the tests read back.
 #pragma once
 
 #include "Atlases.h"
@@ -37,6 +37,7 @@ private:
 uint64_t pixelHash(const std::vector<uint32_t>& pixels);
 
 bool writeBmp(const std::string& path, const BuiltImage& image);
+// The 1x BITMAP resources and the pack as an RCDATA resource.
 void writeResourceScript(const std::string& path, const std::vector<BuiltImage>& images, const std::string& key);
 // Compresses every image (EmbeddedSkin.h) into `blob`; one record each, in order.
 std::vector<skin::embedded::ImageRecord> encodeImages(const std::vector<BuiltImage>& images, std::vector<uint8_t>& blob);

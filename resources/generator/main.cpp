@@ -3,10 +3,9 @@
 //
 //   ambrel-skin-generator --out DIR [--fonts DIR] [--preview DIR]
 //
-// DIR receives bmp/<id>.bmp (2x art under id + 20000), skin2x.pack (the
-// 2x art compressed), skin.rc.in, skin.bin, SkinData.cpp.in and
-// manifest.txt. --preview writes contact sheets: the assembled pages at
-// both scales and every strip.
+// DIR receives bmp/<id>.bmp (the 1x art), skin2x.pack (the 2x art),
+// skin.rc.in, skin.bin, SkinData.cpp.in and manifest.txt. --preview writes
+// contact sheets: the assembled pages at both scales and every strip.
 #include "Art.h"
 #include "Atlases.h"
 #include "Output.h"
@@ -305,11 +304,9 @@ int main(int argc, char** argv)
 
         if (!opt.out.empty()) {
             fs::create_directories(opt.out + "/bmp");
-            for (const BuiltImage& b : images) {
-                int rid = b.id() + (b.scale == 2 ? skin::kDoubleSizeIdOffset : 0);
-                if (!writeBmp(opt.out + "/bmp/" + std::to_string(rid) + ".bmp", b))
+            for (const BuiltImage& b : images)
+                if (b.scale == 1 && !writeBmp(opt.out + "/bmp/" + std::to_string(b.id()) + ".bmp", b))
                     throw std::runtime_error("cannot write the bitmaps");
-            }
             std::printf("bitmaps written (%.1f s)\n", seconds(started));
             std::vector<uint8_t> blob;
             const std::vector<skin::embedded::ImageRecord> records = encodeImages(images, blob);

@@ -685,30 +685,3 @@ TEST_CASE(FiftyOpenCloseCyclesLeakNothing)
     CHECK(win32::openFrameCount() == 0);
 }
 
-
-#ifdef AMBREL_SKIN_DLL
-#include "resources/Skin.h"
-
-// The plug-in's own skin through the bitmap loader: every bitmap at its
-// listed size, and its art at twice the size for scale 2.
-TEST_CASE(SkinBitmapsOfThePlugin)
-{
-    HMODULE dll = LoadLibraryExA(AMBREL_SKIN_DLL, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    CHECK(dll != nullptr);
-    if (!dll)
-        return;
-    for (const skin::BitmapInfo& info : skin::bitmapTable()) {
-        auto bitmap = win32::GdiBitmap::load(dll, info.id);
-        CHECK(bitmap != nullptr);
-        if (!bitmap)
-            continue;
-        CHECK(bitmap->width() == info.width && bitmap->height() == info.height);
-        CHECK(bitmap->artFor(2).scale == 2);
-        if (bitmap->width() != info.width || bitmap->height() != info.height || bitmap->artFor(2).scale != 2)
-            std::printf("    bitmap %d: %dx%d, 2x art %s\n", info.id, bitmap->width(), bitmap->height(),
-                        bitmap->artFor(2).scale == 2 ? "yes" : "no");
-    }
-    CHECK(win32::GdiBitmap::load(dll, 12345) == nullptr);
-    FreeLibrary(dll);
-}
-#endif
