@@ -138,7 +138,7 @@ validate_run() {
 # settings in a folder of this run.
 validate_all() {
     local dir=$BUILD/validate xvfb=$ROOT/tests/support/with-xvfb.sh wine=$ROOT/tests/support/wine.sh
-    local plugin target name rc failed=0
+    local plugin target
     rm -rf "$dir" && mkdir -p "$dir/config"
     throttle() { while [ "$(jobs -rp | wc -l)" -ge "$JOBS" ]; do wait -n || true; done; }
     for plugin in NurAmbrel2 NurAmbrel; do
@@ -154,16 +154,35 @@ validate_all() {
     throttle
     validate_run third-party-3BandEQ "$xvfb" "$BUILD/linux/tools/ambrel" validate /usr/lib/vst/3BandEQ-vst.so &
     wait
-    for name in linux-NurAmbrel2 linux-NurAmbrel win-x86_64-NurAmbrel2 win-x86_64-NurAmbrel \
-        win-i686-NurAmbrel2 win-i686-NurAmbrel third-party-3BandEQ; do
-        rc=$(cat "$dir/$name.rc")
+    validate_report linux-NurAmbrel2 linux-NurAmbrel win-x86_64-NurAmbrel2 win-x86_64-NurAmbrel \
+        win-i686-NurAmbrel2 win-i686-NurAmbrel third-party-3BandEQ
+}
+
+# The Linux plug-ins of the sanitizer build, through the sanitized ambrel.
+validate_sanitized() {
+    local plugin
+    mkdir -p "$BUILD/validate/sanitized-config"
+    for plugin in NurAmbrel2 NurAmbrel; do
+        validate_run "sanitized-$plugin" env ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+            XDG_CONFIG_HOME="$BUILD/validate/sanitized-config" \
+            "$ROOT/tests/support/with-xvfb.sh" "$BUILD/asan/tools/ambrel" validate "$BUILD/asan/$plugin.so" &
+    done
+    wait
+    validate_report sanitized-NurAmbrel2 sanitized-NurAmbrel
+}
+
+# Says how each run NAME... ended; fails when one failed.
+validate_report() {
+    local name rc failed=0
+    for name in "$@"; do
+        rc=$(cat "$BUILD/validate/$name.rc")
         if [ "$rc" -eq 0 ]; then
-            echo "passed:  $name ($(tail -n 1 "$dir/$name.log" | tr -d '\r'))"
+            echo "passed:  $name ($(tail -n 1 "$BUILD/validate/$name.log" | tr -d '\r'))"
         elif [ "$rc" -eq 77 ]; then
-            echo "skipped: $name ($(tail -n 1 "$dir/$name.log"))"
+            echo "skipped: $name ($(tail -n 1 "$BUILD/validate/$name.log"))"
         else
             echo "FAILED:  $name" >&2
-            grep -av '^PASS' "$dir/$name.log" >&2 || true
+            grep -av '^PASS' "$BUILD/validate/$name.log" >&2 || true
             failed=1
         fi
     done
@@ -196,6 +215,7 @@ test_job() {
     # load sanitized plug-ins, and the Windows builds are checked above.
     (cd "$BUILD/asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
         ctest -j "$JOBS" --output-on-failure --no-tests=error -LE ardour)
+    validate_sanitized
 
     step "ThreadSanitizer: concurrency tests"
     configure "$BUILD/tsan" -DAMBREL_SANITIZE=thread -DAMBREL_BUILD_BENCH=OFF -DAMBREL_BUILD_TOOLS=OFF \
