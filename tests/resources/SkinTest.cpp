@@ -6,11 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <climits>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -281,16 +279,24 @@ TEST(Pack, DamagedPacksAnswerFalseAndStayInsideTheirBuffers)
 
     // Every field of records of each kind (palette strip, 24-bit image on a
     // base, alias) set to values a damaged file might hold.
+    // One copy, damaged and mended again for each case.
+    std::vector<unsigned char> bad = good;
     for (int id : {int(skin::kKnobModeSwitch), int(skin::kBackgroundNoFat), int(skin::kProcessButtonNoFat)}) {
         const int index = packIndexOf(good, id);
         ASSERT_GE(index, 0);
         for (int field = kId; field <= kSize; ++field)
             for (uint32_t value : {0u, 1u, 3u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu, 0xFFFFFFF0u,
                                    static_cast<uint32_t>(index), read32(good, recordAt(index) + 4u * field) + 1}) {
-                std::vector<unsigned char> bad = good;
-                write32(bad, recordAt(index) + 4u * static_cast<size_t>(field), value);
-                if (bad == good)
+                const size_t at = recordAt(index) + 4u * static_cast<size_t>(field);
+                if (read32(good, at) == value)
                     continue;
+                write32(bad, at, value);
+                struct Mend {
+                    std::vector<unsigned char>& bad;
+                    const std::vector<unsigned char>& good;
+                    size_t at;
+                    ~Mend() { std::copy_n(good.begin() + static_cast<long>(at), 4, bad.begin() + static_cast<long>(at)); }
+                } mend{bad, good, at};
                 SCOPED_TRACE(testing::Message() << id << " field " << field << " = " << value);
                 // The size and layout fields are checked against the
                 // skin's geometry; the kind and the places in the blob may
@@ -308,17 +314,19 @@ TEST(Pack, DamagedPacksAnswerFalseAndStayInsideTheirBuffers)
     for (int id : {int(skin::kKnobModeSwitch), int(skin::kSettingsBackground), int(skin::kReadoutGlyphs)}) {
         const size_t at = blobOffset + read32(good, recordAt(packIndexOf(good, id)) + 4 * kData);
         const size_t size = read32(good, recordAt(packIndexOf(good, id)) + 4 * kSize);
-        std::vector<unsigned char> shorter = good;
-        write32(shorter, recordAt(packIndexOf(good, id)) + 4 * kSize, static_cast<uint32_t>(size / 2));
-        EXPECT_FALSE(decodeFromPack(shorter, id, pixels)) << id;
+        write32(bad, recordAt(packIndexOf(good, id)) + 4 * kSize, static_cast<uint32_t>(size / 2));
+        EXPECT_FALSE(decodeFromPack(bad, id, pixels)) << id;
+        write32(bad, recordAt(packIndexOf(good, id)) + 4 * kSize, static_cast<uint32_t>(size));
         for (int trial = 0; trial < 40; ++trial) {
-            std::vector<unsigned char> bad = good;
-            const size_t from = at + random() % size, span = 1 + random() % 16;
-            for (size_t i = from; i < std::min(from + span, at + size); ++i)
+            const size_t from = at + random() % size, to = std::min(from + 1 + random() % 16, at + size);
+            for (size_t i = from; i < to; ++i)
                 bad[i] = static_cast<unsigned char>(random());
             decodeFromPack(bad, id, pixels);
+            std::copy(good.begin() + static_cast<long>(from), good.begin() + static_cast<long>(to),
+                      bad.begin() + static_cast<long>(from));
         }
     }
+    EXPECT_TRUE(bad == good);
 }
 
 TEST(MeterMapping, NeedleFramesOfBothScales)
