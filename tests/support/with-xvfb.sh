@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Runs a command with a private X server of its own: a fresh Xvfb on a free
 # display number, 1280x1024 at 24 bits, no TCP, killed when the command ends.
+# -noreset: the server must not reset when its last client goes, or a test
+# that closes its only window and opens another races the reset.
 # Usage: with-xvfb.sh [--dpi N] COMMAND [ARGS...]
 # The command's exit code is this script's. Exit 77 (skipped) when there is
 # no Xvfb on the machine.
@@ -14,7 +16,7 @@ command -v Xvfb >/dev/null || { echo "with-xvfb: no Xvfb installed" >&2; exit 77
 
 fifo=$(mktemp -u)
 mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -dpi "$dpi" -nolisten tcp 3>"$fifo" 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -dpi "$dpi" -nolisten tcp -noreset 3>"$fifo" 2>/dev/null &
 server=$!
 read -r -t 20 number <"$fifo"
 rm -f "$fifo"
