@@ -7,8 +7,33 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <string>
 
 namespace {
+
+// The system's wide form of a path. Paths reach the file layer as UTF-8 (the
+// editor's file dialogs hand them over so); text that is not valid UTF-8 is
+// taken in the process's code page, as the narrow system calls would, so a
+// path from a narrow command line still works. Plain ASCII reads the same
+// either way.
+std::wstring widePath(const std::string& path)
+{
+    if (path.empty())
+        return {};
+    const int size = static_cast<int>(std::min<size_t>(path.size(), 0x7fffffff));
+    UINT codePage = CP_UTF8;
+    int length = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, path.data(), size, nullptr, 0);
+    if (length <= 0) {
+        codePage = CP_ACP;
+        length = MultiByteToWideChar(codePage, 0, path.data(), size, nullptr, 0);
+    }
+    if (length <= 0)
+        return {};
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(codePage, codePage == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0, path.data(), size, wide.data(),
+                        length);
+    return wide;
+}
 
 // Closes a handle when the read ends, however it ends.
 class Handle {
@@ -46,10 +71,13 @@ FileRead readRegularFile(const std::string& path, size_t maxBytes)
     // Directories cannot be opened without FILE_FLAG_BACKUP_SEMANTICS, so
     // they fail here. A pipe is connected to at once or refused when busy,
     // never waited for; it, consoles and devices are refused by type below.
-    HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const std::wstring wide = widePath(path);
+    constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE handle = wide.empty() ? INVALID_HANDLE_VALUE
+                                 : CreateFileW(wide.c_str(), GENERIC_READ, kShare, nullptr, OPEN_EXISTING,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        result.error = errnoOf(GetLastError());
+        result.error = wide.empty() ? ENOENT : errnoOf(GetLastError());
         if (result.error == ENOENT)
             result.status = FileReadStatus::Missing;
         return result;
@@ -84,15 +112,18 @@ bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& by
 {
     if (path.empty() || path.back() == '\\' || path.back() == '/')
         return false;
-    const size_t slash = path.find_last_of("\\/");
-    const std::string directory = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-
-    char temp[MAX_PATH + 1] = {};
-    if (GetTempFileNameA(directory.c_str(), "nur", 0, temp) == 0)
+    const std::wstring target = widePath(path);
+    if (target.empty())
         return false;
-    HANDLE file = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const size_t slash = target.find_last_of(L"\\/");
+    const std::wstring directory = slash == std::wstring::npos ? std::wstring(L".") : target.substr(0, slash + 1);
+
+    wchar_t temp[MAX_PATH + 1] = {};
+    if (GetTempFileNameW(directory.c_str(), L"nur", 0, temp) == 0)
+        return false;
+    HANDLE file = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        DeleteFileA(temp);
+        DeleteFileW(temp);
         return false;
     }
     bool ok = true;
@@ -105,8 +136,8 @@ bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& by
     }
     ok = ok && FlushFileBuffers(file);
     ok = CloseHandle(file) && ok;
-    ok = ok && MoveFileExA(temp, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    ok = ok && MoveFileExW(temp, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!ok)
-        DeleteFileA(temp);
+        DeleteFileW(temp);
     return ok;
 }

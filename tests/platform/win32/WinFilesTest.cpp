@@ -76,3 +76,31 @@ TEST_CASE(OnlyDiskFilesAreRead)
     DeleteFileA(path.c_str());
     CHECK(RemoveDirectoryA(dir.c_str()));
 }
+
+// Paths come from the file dialogs as UTF-8: names beyond the code page are
+// written, replaced and read back under their real names.
+TEST_CASE(Utf8PathsNameTheRealFiles)
+{
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring dir = std::wstring(temp) + L"ambrel-\u00e9t\u00e9-\u65e5";
+    CreateDirectoryW(dir.c_str(), nullptr);
+    const std::wstring file = dir + L"\\Pr\u00e9set \u20ac \u00fc.nur";
+    char narrow[3 * MAX_PATH] = {};
+    WideCharToMultiByte(CP_UTF8, 0, file.c_str(), -1, narrow, sizeof(narrow), nullptr, nullptr);
+    const std::string path = narrow;
+
+    Ambrel effect(silentHost, variants::kAmbrel2);
+    effect.selectPreset(4);
+    CHECK(savePreset(effect, path) == FileStatus::Ok);
+    CHECK(GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES); // the very name, not a mangled one
+    CHECK(savePreset(effect, path) == FileStatus::Ok);                   // replaced in place
+    effect.selectPreset(2);
+    CHECK(loadPreset(effect, path, nullptr) == FileStatus::Ok);
+    CHECK(std::string(effect.programs()[2].name()) == "Mix First Aid 2");
+    // A plain ASCII path in the narrow form reads the same.
+    CHECK(readRegularFile(path, 1000).bytes.size() == 197);
+
+    DeleteFileW(file.c_str());
+    CHECK(RemoveDirectoryW(dir.c_str())); // no temporary file left behind
+}
