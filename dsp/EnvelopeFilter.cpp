@@ -43,7 +43,6 @@ void EnvelopeFilter::recompute()
     const double a0 = 1.0 + alpha;
     section.b0 = (1.0 - cs) / 2.0 / a0;
     section.b1 = (1.0 - cs) / a0;
-    section.b2 = section.b0;
     section.a1 = -2.0 * cs / a0;
     section.a2 = (1.0 - alpha) / a0;
 }

@@ -7,9 +7,10 @@
 #include "dsp/Lanes.h"
 
 // Coefficients, memory and bias phase of a section. The kernels run several
-// sections side by side, one per vector lane, with the tick below.
+// sections side by side, one per vector lane, with the tick below. A
+// low-pass section's b2 equals its b0, so only b0 is kept.
 template <class V = double> struct EnvelopeSection {
-    V b0{}, b1{}, b2{}, a1{}, a2{};
+    V b0{}, b1{}, a1{}, a2{};
     V x1{}, x2{}, y1{}, y2{};
     V offset{};
 };
@@ -55,7 +56,7 @@ template <class V> inline V envelopeTick(EnvelopeSection<V>& s, V x)
 {
     s.offset = -s.offset;
     const V xb = x + s.offset;
-    const V y = s.b0 * xb + s.b1 * s.x1 + s.b2 * s.x2 - s.a1 * s.y1 - s.a2 * s.y2;
+    const V y = s.b0 * xb + s.b1 * s.x1 + s.b0 * s.x2 - s.a1 * s.y1 - s.a2 * s.y2;
     s.y2 = s.y1;
     s.y1 = y + s.offset;
     s.x2 = s.x1;

@@ -50,14 +50,14 @@ void buildTables(double* up, double* down)
 
 } // namespace
 
-void halfbandSumsScalar(const double* h, const double* weights, int n, double* out)
+void sse2::halfbandSumsOneLane(const double* h, const double* weights, int n, double* out)
 {
-    sse2::blockSums<double>(h, weights, n, out);
+    blockSums<double>(h, weights, n, out);
 }
 
-void halfbandSumsSse2(const double* h, const double* weights, int n, double* out)
+void sse2::halfbandSums(const double* h, const double* weights, int n, double* out)
 {
-    sse2::blockSums<V2>(h, weights, n, out);
+    blockSums<V2>(h, weights, n, out);
 }
 
 // ---------------------------------------------------------------------------
@@ -85,8 +85,8 @@ inline void putTwice(double* ring, unsigned q, double x)
 } // namespace
 
 HalfbandResampler::HalfbandResampler(SimdLevel level)
-    : sums_(level == SimdLevel::Avx2 ? halfbandSumsAvx2
-                                     : (level == SimdLevel::Sse2 ? halfbandSumsSse2 : halfbandSumsScalar))
+    : sums_(level == SimdLevel::Avx2 ? avx2::halfbandSums
+                                     : (level == SimdLevel::Sse2 ? sse2::halfbandSums : sse2::halfbandSumsOneLane))
 {
     buildTables(upTaps_, downTaps_);
     for (int k = 0; k < 64; ++k)

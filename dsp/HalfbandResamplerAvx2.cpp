@@ -3,7 +3,7 @@
 #define AMBREL_ISA avx2
 #include "dsp/HalfbandSums.h"
 
-void halfbandSumsAvx2(const double* h, const double* weights, int n, double* out)
+void avx2::halfbandSums(const double* h, const double* weights, int n, double* out)
 {
-    avx2::blockSums<V4>(h, weights, n, out);
+    blockSums<V4>(h, weights, n, out);
 }

@@ -3,22 +3,27 @@
 // The filtered sums of the half-band resampler (dsp/HalfbandResampler.cpp)
 // for one lane type; included by the translation units built for each
 // instruction set, which name the set in AMBREL_ISA first. Everything here
-// has internal linkage (dsp/Lanes.h) and sits in a namespace of that name.
+// sits in a namespace of that name and has internal linkage (dsp/Lanes.h).
 
 #include "dsp/Lanes.h"
 
 // The sums of n outputs (n at most 64) from the history h, built for one
-// instruction set each. weights holds each pair weight four times.
-void halfbandSumsScalar(const double* h, const double* weights, int n, double* out);
-void halfbandSumsSse2(const double* h, const double* weights, int n, double* out);
-void halfbandSumsAvx2(const double* h, const double* weights, int n, double* out);
+// instruction set each (one lane at a time for the scalar level). weights
+// holds each pair weight four times.
+namespace sse2 {
+void halfbandSumsOneLane(const double* h, const double* weights, int n, double* out);
+void halfbandSums(const double* h, const double* weights, int n, double* out);
+} // namespace sse2
+namespace avx2 {
+void halfbandSums(const double* h, const double* weights, int n, double* out);
+} // namespace avx2
 
 #ifndef AMBREL_ISA
 #error "AMBREL_ISA must name the instruction set the including file is built for"
 #endif
 
-namespace {
 namespace AMBREL_ISA {
+namespace {
 
 // Consecutive groups read overlapping history, and the optimiser would carry
 // loads over from earlier k in extra registers; with the eight registers of
@@ -84,5 +89,5 @@ template <class V> AMBREL_SUM_KERNEL inline void blockSums(const double* h, cons
 
 #undef AMBREL_SUM_KERNEL
 
-} // namespace AMBREL_ISA
 } // namespace
+} // namespace AMBREL_ISA

@@ -3,7 +3,7 @@
 // The block form of the kernels, for the lane type W of one instruction set
 // (V2 for SSE2, V4 for AVX2). Included once by each translation unit built
 // for such a set, which names the set in AMBREL_ISA first; everything here
-// has internal linkage (dsp/Lanes.h) and sits in a namespace of that name.
+// sits in a namespace of that name and has internal linkage (dsp/Lanes.h).
 //
 // A block is run in passes, each a loop over the block:
 //   1. inputs, entry filters, tone stage or band split, detector inputs;
@@ -31,6 +31,7 @@
 
 #include "dsp/Kernels.h"
 #include "dsp/KernelsShared.h"
+#include "dsp/LookaheadSegments.h"
 
 #include <type_traits>
 
@@ -38,18 +39,10 @@
 #error "AMBREL_ISA must name the instruction set the including file is built for"
 #endif
 
-namespace {
 namespace AMBREL_ISA {
+namespace {
 
 template <int N> using Lanes = std::conditional_t<N == 1, double, std::conditional_t<N == 2, V2, V4>>;
-
-template <class V> inline double lane(V v, int i)
-{
-    if constexpr (std::is_same_v<V, double>)
-        return v;
-    else
-        return v[i];
-}
 
 template <Layout L> struct Shape {
     static constexpr bool stereo = L != Layout::OneChannel;
@@ -118,15 +111,15 @@ template <class CV> inline void storeTone(const ToneState<CV>& s, ToneState<>& a
 template <class V> inline EnvelopeSection<V> gatherSections(EnvelopeFilter* const* f)
 {
     constexpr int n = kLanes<V>;
-    double v[10][n];
+    double v[9][n];
     for (int l = 0; l < n; ++l) {
         const EnvelopeSection<>& s = f[l]->section;
-        const double fields[10] = {s.b0, s.b1, s.b2, s.a1, s.a2, s.x1, s.x2, s.y1, s.y2, s.offset};
-        for (int j = 0; j < 10; ++j)
+        const double fields[9] = {s.b0, s.b1, s.a1, s.a2, s.x1, s.x2, s.y1, s.y2, s.offset};
+        for (int j = 0; j < 9; ++j)
             v[j][l] = fields[j];
     }
     return {load<V>(v[0]), load<V>(v[1]), load<V>(v[2]), load<V>(v[3]), load<V>(v[4]),
-            load<V>(v[5]), load<V>(v[6]), load<V>(v[7]), load<V>(v[8]), load<V>(v[9])};
+            load<V>(v[5]), load<V>(v[6]), load<V>(v[7]), load<V>(v[8])};
 }
 
 template <class V> inline void scatterSections(const EnvelopeSection<V>& s, EnvelopeFilter* const* f)
@@ -216,58 +209,72 @@ template <int D> void detectorValues(KernelScratch& k, int slot, double bias, in
     }
 }
 
-// Pass 3: the fast and slow smoothing of one slot's detector values by the
-// filter pair f (band number, or 3 for single band and limiter). The fast
-// and slow filters of all detector channels run side by side in one vector
-// where it holds them all.
-template <class W, int D> void smooth(KernelState& st, int slot, int f, int n)
+// Pass 3: the fast and slow smoothing of the detector values of `Slots`
+// slots from `first`, slot first + j by the filter pair firstFilter + j
+// (band number, or 3 for single band and limiter). The fast and slow filters
+// of all detector channels run side by side in one vector where it holds
+// them all, and the slots' recursions in one loop, so that they overlap.
+template <class W, int D, int Slots> void smooth(KernelState& st, int first, int firstFilter, int n)
 {
     KernelScratch& k = st.scratch;
     EnvelopeFilter* ef = st.envFilters.data();
-    const double* det = k.det[slot];
-    double* fast = k.fast[slot];
-    double* slow = k.slow[slot];
     constexpr int packed = 2 * D;
     if constexpr (packed <= kLanes<W>) {
         using P = Lanes<packed>;
         // Lanes: the fast filters of the detector channels, then the slow ones.
-        EnvelopeFilter* order[packed];
-        for (int c = 0; c < D; ++c) {
-            order[c] = &ef[fastFilter(c, f)];
-            order[D + c] = &ef[fastFilter(c, f) + 4];
-        }
-        EnvelopeSection<P> s = gatherSections<P>(order);
-        for (int i = 0; i < n; ++i) {
-            P x;
-            if constexpr (D == 1) {
-                x = V2{det[i], det[i]};
-            } else {
-                const V2 c = load<V2>(det + 2 * i);
-                x = __builtin_shufflevector(c, c, 0, 1, 0, 1);
+        EnvelopeFilter* order[Slots][packed];
+        EnvelopeSection<P> s[Slots];
+        for (int j = 0; j < Slots; ++j) {
+            for (int c = 0; c < D; ++c) {
+                order[j][c] = &ef[fastFilter(c, firstFilter + j)];
+                order[j][D + c] = &ef[fastFilter(c, firstFilter + j) + 4];
             }
-            const P y = envelopeTick(s, x);
-            if constexpr (D == 1) {
-                fast[i] = y[0];
-                slow[i] = y[1];
-            } else {
-                store(fast + 2 * i, V2{y[0], y[1]});
-                store(slow + 2 * i, V2{y[2], y[3]});
-            }
+            s[j] = gatherSections<P>(order[j]);
         }
-        scatterSections(s, order);
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < Slots; ++j) {
+                const double* det = k.det[first + j];
+                P x;
+                if constexpr (D == 1) {
+                    x = V2{det[i], det[i]};
+                } else {
+                    const V2 c = load<V2>(det + 2 * i);
+                    x = __builtin_shufflevector(c, c, 0, 1, 0, 1);
+                }
+                const P y = envelopeTick(s[j], x);
+                if constexpr (D == 1) {
+                    k.fast[first + j][i] = y[0];
+                    k.slow[first + j][i] = y[1];
+                } else {
+                    store(k.fast[first + j] + 2 * i, V2{y[0], y[1]});
+                    store(k.slow[first + j] + 2 * i, V2{y[2], y[3]});
+                }
+            }
+        for (int j = 0; j < Slots; ++j)
+            scatterSections(s[j], order[j]);
     } else {
         using DV = Lanes<D>;
-        EnvelopeFilter* const fastFilters[2] = {&ef[fastFilter(0, f)], &ef[fastFilter(1, f)]};
-        EnvelopeFilter* const slowFilters[2] = {&ef[fastFilter(0, f) + 4], &ef[fastFilter(1, f) + 4]};
-        EnvelopeSection<DV> sf = gatherSections<DV>(fastFilters);
-        EnvelopeSection<DV> ss = gatherSections<DV>(slowFilters);
-        for (int i = 0; i < n; ++i) {
-            const DV c = load<DV>(det + D * i);
-            store(fast + D * i, envelopeTick(sf, c));
-            store(slow + D * i, envelopeTick(ss, c));
+        EnvelopeFilter* fastFilters[Slots][2];
+        EnvelopeFilter* slowFilters[Slots][2];
+        EnvelopeSection<DV> sf[Slots], ss[Slots];
+        for (int j = 0; j < Slots; ++j) {
+            for (int c = 0; c < 2; ++c) {
+                fastFilters[j][c] = &ef[fastFilter(c, firstFilter + j)];
+                slowFilters[j][c] = &ef[fastFilter(c, firstFilter + j) + 4];
+            }
+            sf[j] = gatherSections<DV>(fastFilters[j]);
+            ss[j] = gatherSections<DV>(slowFilters[j]);
         }
-        scatterSections(sf, fastFilters);
-        scatterSections(ss, slowFilters);
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < Slots; ++j) {
+                const DV c = load<DV>(k.det[first + j] + D * i);
+                store(k.fast[first + j] + D * i, envelopeTick(sf[j], c));
+                store(k.slow[first + j] + D * i, envelopeTick(ss[j], c));
+            }
+        for (int j = 0; j < Slots; ++j) {
+            scatterSections(sf[j], fastFilters[j]);
+            scatterSections(ss[j], slowFilters[j]);
+        }
     }
 }
 
@@ -463,14 +470,14 @@ void run(KernelState& st, const KernelParams& kp, const MeterBlock& mb, const do
     for (int c = 0; c < D; ++c)
         for (int b = 0; b < slots; ++b) {
             LookaheadMax& det = MultiBand ? st.ch[c].bandDetector[b] : st.ch[c].detector;
-            det.run(k.level[c][b], k.peak[c][b], n, st.wpos, read1, hMask);
+            det.run(k.level[c][b], k.peak[c][b], n, st.wpos, read1, hMask, lookahead::runSegments<W>);
         }
-    for (int b = 0; b < slots; ++b) {
+    for (int b = 0; b < slots; ++b)
         detectorValues<D>(k, b, bias, n);
-        smooth<W, D>(st, b, MultiBand ? b : 3, n);
-        if (kp.autoRelease)
+    smooth<W, D, slots>(st, 0, MultiBand ? 0 : 3, n);
+    if (kp.autoRelease)
+        for (int b = 0; b < slots; ++b)
             releaseMultipliers<W>(k, b, MultiBand ? kBandRelease : kSingleRelease, D * n);
-    }
 
     const double drive = kp.driveGain;
     const double cd = kp.ceilingDrive;
@@ -496,10 +503,10 @@ void run(KernelState& st, const KernelParams& kp, const MeterBlock& mb, const do
         // while Brickwall is on.
         const int read2 = (st.wpos - kp.limiterLookahead - 1) & hMask;
         for (int c = 0; c < D; ++c)
-            st.ch[c].detector.run(k.level[c][3], k.peak[c][3], n, st.wpos, read2, hMask);
+            st.ch[c].detector.run(k.level[c][3], k.peak[c][3], n, st.wpos, read2, hMask, lookahead::runSegments<W>);
         if (kp.brickwall) {
             detectorValues<D>(k, 3, bias, n);
-            smooth<W, D>(st, 3, 3, n);
+            smooth<W, D, 1>(st, 3, 3, n);
             if (kp.autoRelease)
                 releaseMultipliers<W>(k, 3, kLimiterRelease, D * n);
             double* state[2] = {&st.ch[0].limiterEnv, &st.ch[D - 1].limiterEnv};
@@ -515,10 +522,7 @@ void run(KernelState& st, const KernelParams& kp, const MeterBlock& mb, const do
 
     outputPassFor<L, MultiBand, R, Metering>(st, kp, out, n);
 
-    double d = bias;
-    for (int i = 0; i < n; ++i)
-        d = -d;
-    st.bias = d;
+    st.bias = n % 2 ? -bias : bias;
 
     if constexpr (Metering) {
         const double* pre = S::stereo ? k.dryIn : k.pre;
@@ -572,5 +576,5 @@ template <class W> const KernelTable& table()
     return kernels;
 }
 
-} // namespace AMBREL_ISA
 } // namespace
+} // namespace AMBREL_ISA

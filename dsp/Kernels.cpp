@@ -319,9 +319,9 @@ const KernelTable& kernelsFor(SimdLevel level)
 {
     switch (level) {
     case SimdLevel::Avx2:
-        return avx2Kernels();
+        return avx2::kernels();
     case SimdLevel::Sse2:
-        return sse2Kernels();
+        return sse2::kernels();
     default:
         return referenceKernels();
     }

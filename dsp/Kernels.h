@@ -189,8 +189,12 @@ using KernelTable = std::array<KernelFn, kKernelCount>;
 // ones for SimdLevel::Scalar, else the block kernels built for it.
 const KernelTable& referenceKernels();
 const KernelTable& kernelsFor(SimdLevel level);
-const KernelTable& sse2Kernels();
-const KernelTable& avx2Kernels();
+namespace sse2 {
+const KernelTable& kernels();
+}
+namespace avx2 {
+const KernelTable& kernels();
+}
 
 // Process off: both channels delayed like the processing paths; every
 // table holds it.

@@ -3,7 +3,7 @@
 #define AMBREL_ISA avx2
 #include "dsp/KernelBlock.h"
 
-const KernelTable& avx2Kernels()
+const KernelTable& avx2::kernels()
 {
-    return avx2::table<V4>();
+    return table<V4>();
 }

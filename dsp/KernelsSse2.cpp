@@ -2,7 +2,7 @@
 #define AMBREL_ISA sse2
 #include "dsp/KernelBlock.h"
 
-const KernelTable& sse2Kernels()
+const KernelTable& sse2::kernels()
 {
-    return sse2::table<V2>();
+    return table<V2>();
 }

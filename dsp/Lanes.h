@@ -44,6 +44,14 @@ template <class V> inline void store(double* p, V v)
     std::memcpy(p, &v, sizeof v);
 }
 
+template <class V> inline double lane(V v, int i)
+{
+    if constexpr (std::is_same_v<V, double>)
+        return v;
+    else
+        return v[i];
+}
+
 // cond ? a : b, lane by lane for vectors.
 template <class M, class V> inline V select(M cond, V a, V b)
 {

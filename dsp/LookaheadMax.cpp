@@ -1,5 +1,8 @@
 #include "dsp/LookaheadMax.h"
 
+#define AMBREL_ISA sse2
+#include "dsp/LookaheadSegments.h"
+
 #include <cstring>
 
 void LookaheadMax::clear()
@@ -26,7 +29,7 @@ double LookaheadMax::step(double v, int wpos, int read, int mask)
     return peak;
 }
 
-void LookaheadMax::run(const double* v, double* peak, int n, int wpos, int read, int mask)
+void LookaheadMax::run(const double* v, double* peak, int n, int wpos, int read, int mask, Segments segments)
 {
     int i = 0;
     for (; i < n && !segmented_; ++i) {
@@ -45,18 +48,10 @@ void LookaheadMax::run(const double* v, double* peak, int n, int wpos, int read,
         }
         return;
     }
-    const int span = (wpos - read) & mask;
     nextWrite_ = (wpos + (n - i)) & mask;
     nextRead_ = (read + (n - i)) & mask;
-    double running = running_;
-    int phase = phase_;
-    for (; i < n; ++i) {
-        peak[i] = segmentStep(v[i], wpos, read, mask, span, running, phase);
-        wpos = (wpos + 1) & mask;
-        read = (read + 1) & mask;
-    }
-    running_ = running;
-    phase_ = phase;
+    (segments ? segments : sse2::lookahead::runSegments<V2>)(history_, tailMax_, running_, phase_, v + i, peak + i,
+                                                              n - i, wpos, read, mask);
 }
 
 double LookaheadMax::stepWalk(double v, int wpos, int read, int mask)
@@ -97,14 +92,7 @@ inline double LookaheadMax::segmentStep(double v, int wpos, int read, int mask, 
     history_[wpos] = v;
     running = phase == 0 ? v : (v > running ? v : running);
     if (phase == span) {
-        // Segment finished: maxima from each of its positions to its end.
-        double m = v;
-        tailMax_[wpos] = m;
-        for (int j = 1; j <= span; ++j) {
-            const int p = (wpos - j) & mask;
-            m = history_[p] > m ? history_[p] : m;
-            tailMax_[p] = m;
-        }
+        sse2::lookahead::finishSegment<V2>(history_, tailMax_, wpos, span, v, mask);
         phase = 0;
     } else {
         ++phase;

@@ -41,9 +41,15 @@ class LookaheadMax
     // wpos - g - 1 and mask is H - 1. Returns the peak at read.
     double step(double v, int wpos, int read, int mask);
 
+    // The segmented form's loop over a block, built for one instruction set
+    // (dsp/LookaheadSegments.h).
+    using Segments = void (*)(double* history, double* tailMax, double& running, int& phase, const double* v,
+                              double* peak, int n, int wpos, int read, int mask);
+
     // Peaks for n values at consecutive positions from (wpos, read): the
-    // same as n calls of step().
-    void run(const double* v, double* peak, int n, int wpos, int read, int mask);
+    // same as n calls of step(). The segmented stretches run through
+    // `segments`, or the SSE2 loop when it is null.
+    void run(const double* v, double* peak, int n, int wpos, int read, int mask, Segments segments = nullptr);
 
     // The ring walk itself, on the ring alone.
     double stepWalk(double v, int wpos, int read, int mask);
