@@ -18,8 +18,11 @@ struct SubsonicCoefs {
     double b0 = 0.0, b1 = 0.0, b2 = 0.0, a1 = 0.0, a2 = 0.0;
 };
 
+// No member initializers: value-initialize ({}) for a cleared state. (A
+// constructor would be code of its own, which a translation unit built for
+// AVX2 must not emit for lane types the baseline code shares.)
 template <class V = double> struct SubsonicState {
-    V x1{}, x2{}, y1{}, y2{};
+    V x1, x2, y1, y2;
 };
 
 // Direct form II section. Both tone responses have b2 == b0, so only b0 and
@@ -29,7 +32,7 @@ struct ToneCoefs {
 };
 
 template <class V = double> struct ToneState {
-    V w1{}, w2{};
+    V w1, w2;
 };
 
 // 15 Hz at the engine rate: w = 2 pi 15 / rate, alpha = sin(w) / (2 Q).

@@ -10,9 +10,9 @@
 // sections side by side, one per vector lane, with the tick below. A
 // low-pass section's b2 equals its b0, so only b0 is kept.
 template <class V = double> struct EnvelopeSection {
-    V b0{}, b1{}, a1{}, a2{};
-    V x1{}, x2{}, y1{}, y2{};
-    V offset{};
+    V b0, b1, a1, a2;
+    V x1, x2, y1, y2;
+    V offset;
 };
 
 class EnvelopeFilter {
@@ -38,7 +38,7 @@ public:
     double q() const { return q_; }
 
     // Coefficients and memory. The bias starts at 1e-13.
-    EnvelopeSection<double> section;
+    EnvelopeSection<double> section{};
 
 private:
     double sampleRate_;

@@ -41,9 +41,9 @@ constexpr double kDetectorScale = 1.0115795;
 
 // Filter memory of one physical channel.
 struct ChannelFilters {
-    SubsonicState<> subsonic;
-    ToneState<> lowTone;
-    ToneState<> highTone;
+    SubsonicState<> subsonic{};
+    ToneState<> lowTone{};
+    ToneState<> highTone{};
 };
 
 // Envelopes and look-ahead detectors of one processing channel. The

@@ -11,7 +11,7 @@ namespace {
 // tone section.
 double toneGain(const ToneCoefs& c, double hz, double fs)
 {
-    ToneState s;
+    ToneState s{};
     double power = 0.0;
     for (int i = 0; i < static_cast<int>(fs); ++i) {
         const double y = toneTick(c, s, std::sin(6.283185307179586 * hz * i / fs), 0.0);
@@ -26,7 +26,7 @@ TEST(BiquadSections, SubsonicRemovesDcAndPassesAudio)
 {
     for (double fs : {44100.0, 88200.0, 192000.0}) {
         const SubsonicCoefs c = designSubsonic(fs);
-        SubsonicState dc, tone;
+        SubsonicState dc{}, tone{};
         double y = 1.0, peak = 0.0, d = 1e-16;
         for (int i = 0; i < static_cast<int>(fs); ++i) {
             d = -d;
@@ -59,7 +59,7 @@ TEST(BiquadSections, ToneCornerIsKeptBelowNyquist)
         const ToneCoefs lp = designToneLowPass(16000.0, fs);
         std::mt19937 rng(3);
         std::uniform_real_distribution<double> noise(-1.0, 1.0);
-        ToneState s;
+        ToneState s{};
         double y = 0.0, d = 1e-16;
         bool bounded = true;
         for (int i = 0; i < static_cast<int>(fs) + 5000; ++i) {

@@ -42,7 +42,7 @@ double maxAbs(const std::vector<double>& v, size_t from = 0)
 std::vector<double> subsonicReference(const std::vector<double>& x, const Variant& variant, double rate = 44100.0)
 {
     const SubsonicCoefs c = designSubsonic(rate);
-    SubsonicState st;
+    SubsonicState st{};
     double d = 1e-16;
     for (int i = 0; i < (variant.hasFat ? 64 : 0); ++i) {
         d = -d;

@@ -226,7 +226,7 @@ bool writeFile(const std::string& path, const std::vector<std::string>& lines)
     file << "# Checksums of the reference renders (tests/effect/RenderChecksums.cpp).\n"
             "# Regenerate only for an intended change of sound:\n"
             "#   AMBREL_WRITE_RENDER_CHECKSUMS=$PWD/tests/effect/render-checksums.txt \\\n"
-            "#       build/linux/tests/ambrel_tests --gtest_filter='RenderChecksums.*'\n";
+            "#       build/linux/tests/ambrel_tests --gtest_filter='*RenderChecksums*'\n";
     for (const std::string& line : lines)
         file << line << '\n';
     return static_cast<bool>(file);

@@ -7,7 +7,7 @@
 //
 // Regenerate the list (only when a change of sound is intended):
 //   AMBREL_WRITE_RENDER_CHECKSUMS=$PWD/tests/effect/render-checksums.txt
-//       build/linux/tests/ambrel_tests --gtest_filter='RenderChecksums.*'
+//       build/linux/tests/ambrel_tests --gtest_filter='*RenderChecksums*'
 // (one command line, from the top of the tree).
 #pragma once
 
