@@ -295,22 +295,19 @@ void Engine::updateTiming()
 
 void Engine::updateFilters()
 {
-    const double fs = c_.hostRate.load(kRelaxed);
-    const int fat = c_.fat.load(kRelaxed);
-    const double fsp = ((fs > 200000.0 || fs < 22000.0) ? 44100.0 : fs) * (1 + fat);
+    // Every filter runs at the engine rate; the VU filters too, since they
+    // are ticked once per engine sample.
+    const double fe = (1 + c_.fat.load(kRelaxed)) * c_.hostRate.load(kRelaxed);
     for (EnvelopeFilter& f : state_.envFilters)
-        f.setSampleRate(fsp);
-    // The VU filters are ticked once per engine sample, so they are designed
-    // for the engine rate.
-    const double fe = (1 + fat) * fs;
+        f.setSampleRate(fe);
     for (EnvelopeFilter& f : state_.vu) {
         f.setSampleRate(fe);
         f.setCutoff(700.0 / c_.vuIntegrationMs.load(kRelaxed));
         f.clear();
     }
-    subsonic_ = designSubsonic(fsp);
-    lowTone_ = designToneHighPass(c_.lowFreqHz.load(kRelaxed), fsp);
-    highTone_ = designToneLowPass(c_.highFreqHz.load(kRelaxed), fsp);
+    subsonic_ = designSubsonic(fe);
+    lowTone_ = designToneHighPass(c_.lowFreqHz.load(kRelaxed), fe);
+    highTone_ = designToneLowPass(c_.highFreqHz.load(kRelaxed), fe);
 }
 
 void Engine::clearDelayLines()
@@ -417,7 +414,8 @@ void Engine::snapshot(KernelParams& kp, MeterBlock& mb, int& kernel, bool& fat)
     kp.highTone = highTone_;
 
     const double fs = c_.hostRate.load(kRelaxed);
-    fat = config_.hasFat && c_.fat.load(kRelaxed) != 0 && fs <= kFatMaxRate;
+    // Only a build with FAT at a rate that allows it has the switch on.
+    fat = c_.fat.load(kRelaxed) != 0;
 
     // Kernel choice. Mono Stereo counts as stereo from 0.5 on, as its display
     // and its engine value do.

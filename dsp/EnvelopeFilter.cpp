@@ -13,9 +13,6 @@ EnvelopeFilter::EnvelopeFilter(double sampleRate, double cutoffHz, double q)
 void EnvelopeFilter::setSampleRate(double rate)
 {
     sampleRate_ = rate;
-    const double limitRate = (rate < 20000.0 || rate > 200000.0) ? 44100.0 : rate;
-    if (cutoffHz_ > 0.499 * limitRate)
-        cutoffHz_ = 0.499 * limitRate;
     recompute();
 }
 

@@ -19,9 +19,8 @@ class EnvelopeFilter {
 public:
     EnvelopeFilter(double sampleRate, double cutoffHz, double q);
 
-    // Stores the rate, lowers the cutoff to 0.499 times it and recomputes.
-    // For this first limit a rate outside 20000..200000 Hz counts as 44100 Hz;
-    // recompute() then limits the cutoff against the true rate.
+    // Stores the rate and recomputes (which limits the cutoff to 0.499
+    // times the rate).
     void setSampleRate(double rate);
     // Stores the cutoff and recomputes.
     void setCutoff(double hz);
