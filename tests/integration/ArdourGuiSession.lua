@@ -1,8 +1,10 @@
 -- Prepares the session of the Ardour GUI test (ArdourGuiTest.cpp), run by
--- ardour7-lua with the Dummy backend: one stereo track "FX" holding the
--- plug-in, and on its Drive parameter (VST index 4) an automation ramp from
--- 0 to 1 over the first four seconds, in Play, so that rolling the transport
--- moves the knob from the host's side. Everything comes from the environment:
+-- ardour7-lua with the Dummy backend: one stereo track "FX" holding Ardour's
+-- own noise generator (ACE Noise, -18 dBFS) and after it the plug-in, and on
+-- the plug-in's Drive parameter (VST index 4) an automation ramp from 0 to 1
+-- over the first four seconds, in Play, so that rolling the transport moves
+-- the knob from the host's side while the meters follow the audio.
+-- Everything comes from the environment:
 --   TEST_SESSION_DIR  new, empty session folder
 --   TEST_RATE         sample rate
 --   TEST_PLUGIN       absolute path of the plug-in .so (already scanned)
@@ -34,9 +36,13 @@ do
 		if p.path == plugin_path then id = p.unique_id end
 	end
 	assert(id, "Ardour does not list " .. plugin_path)
+	local noise = ARDOUR.LuaAPI.new_plugin(Session, "ACE Noise", ARDOUR.PluginType.Lua, "")
+	assert(not noise:isnil(), "cannot load ACE Noise")
+	assert(track:add_processor_by_index(noise, 0, nil, true), "cannot add ACE Noise to the track")
+	noise = nil
 	local proc = ARDOUR.LuaAPI.new_plugin(Session, id, ARDOUR.PluginType.LXVST, "")
 	assert(not proc:isnil(), "cannot load the plug-in")
-	assert(track:add_processor_by_index(proc, 0, nil, true), "cannot add the plug-in to the track")
+	assert(track:add_processor_by_index(proc, 1, nil, true), "cannot add the plug-in to the track")
 
 	local al, cl, pd = ARDOUR.LuaAPI.plugin_automation(proc, drive)
 	assert(not al:isnil(), "no automation list for Drive")

@@ -232,14 +232,17 @@ protected:
             why = "cannot start ardour";
             return false;
         }
+        bool ended = false;
         const bool opened = waitFor(
             [&] {
-                return ardour_.running() &&
+                ended = !ardour_.running();
+                return ended ||
                        desktop().findWindowNamed("ambrel - Ardour", main_.h, main_.v, mainWidth_, mainHeight_);
             },
             90000);
-        if (!opened) {
-            why = "no session window (" + std::string(ardour_.running() ? "running" : "ended") + ")";
+        if (!opened || ended) {
+            why = "no session window (" +
+                  (ended ? "Ardour ended with " + std::to_string(ardour_.exitStatus()) : std::string("time out")) + ")";
             savePng(dir_ / ("ardour-" + std::to_string(starts_) + "-no-window.png"), desktop().grab(0, 0, 1280, 1024));
             return false;
         }
@@ -267,29 +270,39 @@ protected:
         return true;
     }
 
-    // The plug-in's entry in the processor box: the longest run of its
-    // colour on the screen, by rows.
+    // The plug-in's entry in the processor box: the lowest band of rows
+    // holding a long run of the entries' colour (the noise generator's
+    // entry lies above it).
     bool findProcessorEntry(CPoint& where)
     {
         const int width = std::min(mainWidth_, 1280), height = std::min(mainHeight_, 1024);
         const Image screen = desktop().grab(main_.h, main_.v, width, height);
-        int bestRun = 0, bestTop = -1, bestBottom = -1;
+        struct Band {
+            int top = -1, bottom = -1, left = 0, right = 0;
+        };
+        std::vector<Band> bands;
         for (int y = 0; y < screen.height; ++y) {
-            int run = 0;
+            int run = 0, bestRun = 0, bestEnd = 0;
             for (int x = 0; x < screen.width; ++x) {
                 run = isProcessorEntryColour(screen.at(x, y)) ? run + 1 : 0;
-                if (run > 40 && run >= bestRun) {
-                    if (run > bestRun)
-                        bestTop = y;
+                if (run > bestRun) {
                     bestRun = run;
-                    bestBottom = y;
-                    where = CPoint(main_.h + x - run / 2, 0);
+                    bestEnd = x;
                 }
             }
+            if (bestRun < 40)
+                continue;
+            if (!bands.empty() && bands.back().bottom == y - 1)
+                bands.back().bottom = y;
+            else
+                bands.push_back(Band{y, y, bestEnd - bestRun + 1, bestEnd});
         }
-        if (bestRun < 40)
+        // Both entries, each a few rows high.
+        std::erase_if(bands, [](const Band& b) { return b.bottom - b.top < 3; });
+        if (bands.size() < 2)
             return false;
-        where.v = main_.v + (bestTop + bestBottom) / 2;
+        const Band& ours = bands.back();
+        where = CPoint(main_.h + (ours.left + ours.right) / 2, main_.v + (ours.top + ours.bottom) / 2);
         return true;
     }
 
@@ -371,10 +384,11 @@ TEST_P(ArdourGui, PluginWindowFollowsDragsAndHostAutomation)
 
     // The window as Ardour shows it: a picture of the screen for people,
     // and the editor against the off-screen render of the session's values
-    // at 48 kHz. Left out: the readout, which follows the pointer, and the
+    // at 48 kHz. Left out: the readout, which follows the pointer, the
     // Drive knob, which stands where Ardour evaluates the automation ramp
-    // near its start.
-    const std::vector<CRect> leftOut{controlRect("Readout"), controlRect("Drive")};
+    // near its start, and the meters, which show the noise.
+    const std::vector<CRect> leftOut{controlRect("Readout"), controlRect("Drive"), controlRect("MeterLeft"),
+                                     controlRect("MeterRight")};
     auto sameAsRender = [&](const Image& shown, const Image& expected, Difference& d) {
         Image a = shown, b = expected;
         for (const CRect& r : leftOut)
@@ -437,6 +451,7 @@ TEST_P(ArdourGui, PluginWindowFollowsDragsAndHostAutomation)
     // the ramp takes Drive from 0 to 1 in four seconds.
     const CRect driveRect = controlRect("Drive");
     const Image driveAtEnd = render({{drive, 1.0}}, 5).crop(driveRect);
+    const Image silentAtEnd = render({{drive, 1.0}}, 20);
     std::set<std::vector<uint32_t>> driveFrames;
     desktop().move(outside.h, outside.v);
     sleepMs(200);
@@ -448,6 +463,11 @@ TEST_P(ArdourGui, PluginWindowFollowsDragsAndHostAutomation)
             return now == driveAtEnd;
         },
         30000);
+    // The meters show the audio: with the noise driven 24 dB into the curve
+    // the gain-reduction needles stand well away from where silence puts them.
+    for (const char* meter : {"MeterLeft", "MeterRight"})
+        EXPECT_FALSE(pluginArea(controlRect(meter)) == silentAtEnd.crop(controlRect(meter)))
+            << meter << " shows no gain reduction";
     savePng(dir_ / "plugin-window-after-automation.png",
             pluginArea(CRect(0, 0, layout::kWindowWidth, layout::kWindowHeight)));
     desktop().move(outside.h, outside.v);

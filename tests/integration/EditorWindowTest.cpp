@@ -357,6 +357,40 @@ protected:
         sleepMs(30);
     }
 
+    void ctrlClick(CPoint p)
+    {
+        moveTo(p);
+        sleepMs(30);
+        desktop().key(XK_Control_L, true);
+        sleepMs(30);
+        click(p);
+        desktop().key(XK_Control_L, false);
+    }
+
+    // A drag on a knob as one gesture, from its default value; returns the
+    // host's output line where the gesture that counts began. Under Wine a
+    // gesture the window layer ended early is reset (Ctrl+click) and made
+    // once more, with a note: the layer holds the click's button state for
+    // at most a second while Wine's asynchronous state lags behind, and a
+    // Wine process starved of the CPU for longer sees the button up.
+    size_t knobGesture(const char* knob, int index, int dx, int dy, int steps, double expected)
+    {
+        for (int attempt = 0;; ++attempt) {
+            const size_t mark = host_.lines().size();
+            drag(centre(knob), dx, dy, steps);
+            waitFor([&] { return countCalls(hostCalls(host_.lines(), mark), HostCall::kEnd, index) > 0; });
+            const std::vector<HostCall> calls = hostCalls(host_.lines(), mark);
+            const std::optional<double> value = lastValue(calls, index);
+            if (!windows() || attempt > 0 || (value && std::fabs(*value - expected) < 2e-6))
+                return mark;
+            std::printf("  %s: the drag ended early under Wine (%s); reset and dragged again\n", knob,
+                        describeCalls(calls).c_str());
+            const size_t resetMark = host_.lines().size();
+            ctrlClick(centre(knob));
+            waitFor([&] { return lastValue(hostCalls(host_.lines(), resetMark), index).has_value(); });
+        }
+    }
+
     Image screen(const CRect& r) { return desktop().grab(origin_.h + r.left, origin_.v + r.top, r.width(), r.height()); }
     Image window() { return screen(CRect(0, 0, layout::kWindowWidth, layout::kWindowHeight)); }
 
@@ -400,8 +434,9 @@ protected:
         Image shown;
         Difference d;
         const std::vector<CRect> loose = windows() ? (whole ? textAreas() : std::vector<CRect>{}) : std::vector<CRect>{};
-        // GDI's anti-aliased text under Wine.
-        const int looseLimit = windows() ? 255 : 0;
+        // GDI's anti-aliased text under Wine: shades may differ, a glyph
+        // (dark on the light page, 150 levels or more) may not.
+        const int looseLimit = windows() ? 128 : 0;
         const bool same = waitFor(
             [&] {
                 shown = screen(area);
@@ -451,8 +486,7 @@ TEST_P(EditorWindow, KnobsButtonsPagesAndMetersWithRealInput)
     // Drive dragged 100 pixels up: a third of its range, in one gesture.
     {
         SCOPED_TRACE("drag Drive 100 px up");
-        size_t mark = host_.lines().size();
-        drag(centre("Drive"), 0, -100);
+        const size_t mark = knobGesture("Drive", drive, 0, -100, 10, 0.5 + 1.0 / 3.0);
         ASSERT_TRUE(waitFor([&] { return countCalls(hostCalls(host_.lines(), mark), HostCall::kEnd, drive) > 0; }))
             << host_.text();
         const std::vector<HostCall> calls = hostCalls(host_.lines(), mark);
@@ -485,8 +519,7 @@ TEST_P(EditorWindow, KnobsButtonsPagesAndMetersWithRealInput)
     // gesture around the reset.
     {
         SCOPED_TRACE("Ctrl+click Mix");
-        size_t mark = host_.lines().size();
-        drag(centre("Mix"), 0, 60, 6);
+        size_t mark = knobGesture("Mix", mix, 0, 60, 6, 0.8);
         ASSERT_TRUE(waitFor([&] { return countCalls(hostCalls(host_.lines(), mark), HostCall::kEnd, mix) > 0; }))
             << host_.text();
         std::vector<HostCall> calls = hostCalls(host_.lines(), mark);
@@ -495,12 +528,7 @@ TEST_P(EditorWindow, KnobsButtonsPagesAndMetersWithRealInput)
         EXPECT_TRUE(showsPicture(render({{mix, 0.8}}, {}, 10), "mix-dragged", rectOf("Mix")));
 
         mark = host_.lines().size();
-        moveTo(centre("Mix"));
-        sleepMs(30);
-        desktop().key(XK_Control_L, true);
-        sleepMs(30);
-        click(centre("Mix"));
-        desktop().key(XK_Control_L, false);
+        ctrlClick(centre("Mix"));
         ASSERT_TRUE(waitFor([&] { return lastValue(hostCalls(host_.lines(), mark), mix).has_value(); }))
             << host_.text();
         calls = hostCalls(host_.lines(), mark);
@@ -786,12 +814,18 @@ TEST_P(EditorWindow, OverLightFlaresFadesAndGoesOutOnAClick)
         sequence += std::to_string(f) + "@" + std::to_string(idle) + " ";
         order.push_back(f);
     }
-    EXPECT_EQ(order, (std::vector<int>{5, 4, 3, 2})) << sequence;
-    // One step per idle: from 4 to 2 in two of them, give or take the
-    // editor's own idles while the switch held the mouse and a late look.
-    if (seen.size() == 4) {
-        EXPECT_LE(seen[3].second - seen[1].second, 4) << sequence;
-    }
+    // Lit, then down the fade to the dim hold, one step per editor idle.
+    // The switch's own mouse loop idles the editor as well, so a step may
+    // show for a moment only and be missed by the look; at least one of
+    // the middle steps is seen, and nothing but the fade.
+    ASSERT_GE(order.size(), 3u) << sequence;
+    EXPECT_EQ(order.front(), 5) << sequence;
+    EXPECT_EQ(order.back(), 2) << sequence;
+    EXPECT_TRUE(std::is_sorted(order.rbegin(), order.rend())) << sequence;
+    for (int f : order)
+        EXPECT_TRUE(f >= 2 && f <= 5) << sequence;
+    // The hold comes within four of the host's idles after the lamp left 5.
+    EXPECT_LE(seen.back().second - seen[1].second, 4) << sequence;
     EXPECT_EQ(frameShown(rectOf("OverRight")), 2);
     savePng(dir_ / "over-held.png", window());
 
