@@ -173,3 +173,59 @@ TEST(HalfbandResampler, LongBlockEqualsChunkedCalls)
     }
     EXPECT_EQ(std::memcmp(out.data(), chunks.data(), sizeof(double) * 400), 0);
 }
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+// Amplitude of the component at `cycles` per sample (a Hann-windowed
+// correlation over n samples from `from`).
+double amplitudeAt(const std::vector<double>& x, size_t from, size_t n, double cycles)
+{
+    double re = 0.0, im = 0.0, norm = 0.0;
+    for (size_t i = 0; i < n; ++i) {
+        const double w = 0.5 - 0.5 * std::cos(2.0 * kPi * static_cast<double>(i) / static_cast<double>(n));
+        re += w * x[from + i] * std::cos(2.0 * kPi * cycles * static_cast<double>(i));
+        im += w * x[from + i] * std::sin(2.0 * kPi * cycles * static_cast<double>(i));
+        norm += w;
+    }
+    return 2.0 * std::sqrt(re * re + im * im) / norm;
+}
+
+} // namespace
+
+// The doubled rate's filters at 44.1 kHz: flat to 20 kHz, and whatever lies
+// above 24 kHz (the images of upsampling, the products of processing at the
+// doubled rate) at least 52 dB down before it could fold into the audio
+// band. The designs' stop band is an even -54 dB.
+TEST(HalfbandResampler, PassBandIsFlatAndStopBandRejectsImagesAndAliases)
+{
+    for (const double hz : {1000.0, 10000.0, 16000.0, 20000.0}) {
+        HalfbandResampler r;
+        std::vector<double> up;
+        for (int pos = 0; pos < 8192; pos += 64) {
+            double block[128];
+            for (int i = 0; i < 64; ++i)
+                block[i] = std::sin(2.0 * kPi * hz * (pos + i) / 44100.0);
+            r.upsample(block, 64);
+            up.insert(up.end(), block, block + 128);
+        }
+        const double tone = amplitudeAt(up, 1000, 8192, hz / 88200.0);
+        const double image = amplitudeAt(up, 1000, 8192, (44100.0 - hz) / 88200.0);
+        EXPECT_NEAR(20.0 * std::log10(tone), 0.0, 0.05) << hz;
+        EXPECT_LT(20.0 * std::log10(image), -52.0) << hz;
+    }
+    for (const double hz : {24000.0, 26000.0, 30000.0, 40000.0}) {
+        HalfbandResampler r;
+        std::vector<double> down;
+        for (int pos = 0; pos < 16384; pos += 128) {
+            double block[128];
+            for (int i = 0; i < 128; ++i)
+                block[i] = std::sin(2.0 * kPi * hz * (pos + i) / 88200.0);
+            r.downsample(block, 128);
+            down.insert(down.end(), block, block + 64);
+        }
+        const double folded = amplitudeAt(down, 500, 4096, (44100.0 - hz) / 44100.0);
+        EXPECT_LT(20.0 * std::log10(folded), -52.0) << hz;
+    }
+}

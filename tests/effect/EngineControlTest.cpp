@@ -113,10 +113,9 @@ TEST(KernelChoice, MonoStereoAtHalfIsStereo)
 }
 
 // Unlinked stereo treats both channels alike: identical inputs give
-// identical outputs, in single band with the automatic release as well. (In
-// multi band the automatic release smooths the left bands at 50/5, 200/20 and
-// 1000/100 Hz and the right ones all at 200/20 Hz, so only the fixed release
-// is symmetric there.)
+// identical outputs with the automatic release, in single band and in multi
+// band, where the right bands' smoothing filters have the left ones' corners
+// (50/5, 200/20 and 1000/100 Hz).
 TEST(KernelChoice, UnlinkedChannelsAreSymmetric)
 {
     for (const bool multi : {false, true}) {
