@@ -73,6 +73,9 @@ TEST_P(EffectRecordTest, LatencyFollowsTheSampleRateBandOnEveryResume)
     EXPECT_EQ(latencyAt(192000.0f), build().latency192k);
     // Back down: the report follows the new rate, not the highest seen.
     EXPECT_EQ(latencyAt(44100.0f), build().latency44k);
+    // Rates outside 22050..192000 Hz are clamped into the range.
+    EXPECT_EQ(latencyAt(8000.0f), build().latency44k);
+    EXPECT_EQ(latencyAt(500000.0f), build().latency192k);
 }
 
 TEST_P(EffectRecordTest, IdentityAnswers)
@@ -85,7 +88,12 @@ TEST_P(EffectRecordTest, IdentityAnswers)
     EXPECT_EQ(product.text, build().productString);
     const TextAnswer vendor = host->readText(effGetVendorString);
     EXPECT_EQ(vendor.answer, 1);
-    EXPECT_FALSE(vendor.text.empty());
+    EXPECT_EQ(vendor.text, "Nurwerk");
+    // No buffer, no answer.
+    EXPECT_EQ(host->dispatch(effGetEffectName, 0, 0, nullptr), 0);
+    EXPECT_EQ(host->dispatch(effGetParamName, 4, 0, nullptr), 0);
+    EXPECT_EQ(host->dispatch(effGetParamDisplay, 4, 0, nullptr), 0);
+    EXPECT_EQ(host->dispatch(effGetInputProperties, 0, 0, nullptr), 0);
 
     EXPECT_EQ(host->dispatch(effGetVendorVersion), 2310);
     EXPECT_EQ(host->dispatch(effGetPlugCategory), kPlugCategMastering);
@@ -117,7 +125,11 @@ TEST_P(EffectRecordTest, UnsupportedRequestsAnswerZero)
     EXPECT_EQ(host->dispatch(effGetCurrentMidiProgram), -1);
     EXPECT_EQ(host->dispatch(effGetNumMidiInputChannels), 0);
     EXPECT_EQ(host->dispatch(effSetTotalSampleToProcess, 0, 4096), 4096);
-    EXPECT_EQ(host->dispatch(9999), 0);
+    for (const VstInt32 opcode : std::initializer_list<VstInt32>{effSetPanLaw, effSetProcessPrecision, effSetSpeakerArrangement, effBeginSetProgram, effEndSetProgram,
+          effBeginLoadBank, effBeginLoadProgram, effStartProcess, effStopProcess, effGetNumMidiOutputChannels,
+          effShellGetNextPlugin, effOfflineNotify, effProcessVarIo, effGetVu, effEditDraw, effKeysRequired, 80,
+          1000, 9999, -1})
+        EXPECT_EQ(host->dispatch(opcode), 0) << opcode;
 
     static int sentinel = 0;
     void* in = &sentinel;

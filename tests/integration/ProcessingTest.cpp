@@ -80,13 +80,20 @@ const std::vector<Setting>& settings()
 
 class ProcessingTest : public ::testing::TestWithParam<const BuildExpectation*> {};
 
+// The engine works in blocks of its own; how the host cuts the stream moves
+// no bit of the output.
 TEST_P(ProcessingTest, HostBlockSizeDoesNotChangeTheSound)
 {
     for (const Setting& setting : settings()) {
         const AudioData reference = renderWith(*GetParam(), setting, programSignal(), 512, false);
         for (const int block : {1, 37, 64, 4096}) {
             const AudioData other = renderWith(*GetParam(), setting, programSignal(), block, false);
-            EXPECT_LE(maxDifference(reference, other), 1e-6) << setting.preset << ", block " << block;
+            ASSERT_EQ(reference.samples.size(), other.samples.size());
+            size_t differing = 0;
+            for (size_t i = 0; i < reference.samples.size(); ++i)
+                differing += reference.samples[i] != other.samples[i];
+            EXPECT_EQ(differing, 0u) << setting.preset << ", block " << block << ", largest difference "
+                                     << maxDifference(reference, other);
         }
     }
 }
