@@ -577,9 +577,13 @@ TEST_P(EditorWindow, KnobsButtonsPagesAndMetersWithRealInput)
     }
 
     if (windows()) {
-        // Under Wine: the whole main page against the Windows render.
+        // Under Wine: both pages against the Windows render.
         moveTo(kneeCentre);
         EXPECT_TRUE(showsPicture(render(stateList(), {}, 30, kneeCentre), "main-page", CRect(0, 0, 450, 460)));
+        click(centre("ToSettings"));
+        moveTo(CPoint(420, 300));
+        EXPECT_TRUE(showsPicture(render(stateList(), {{tag(layout::EditorTag::ToSettings), 1.0}}, 30),
+                                 "settings-page", CRect(0, 0, 450, 460)));
         return;
     }
 
