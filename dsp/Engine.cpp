@@ -100,10 +100,9 @@ void Engine::setSpeed(float x)
     updateTiming();
 }
 
-void Engine::setRelease(float x)
+void Engine::setRelease(double factor)
 {
-    c_.release.store(x, kRelaxed);
-    c_.releaseFactor.store(0.25 * std::pow(16.0, static_cast<double>(x)), kRelaxed);
+    c_.releaseFactor.store(factor, kRelaxed);
     updateTiming();
 }
 
@@ -119,17 +118,17 @@ void Engine::setLowAdjust(float x)
     c_.lowAdjustGain.store(std::pow(16.0, s * x) / std::pow(4.0, s), kRelaxed);
 }
 
-void Engine::setHighFreq(float x)
+void Engine::setHighFreq(double hz)
 {
-    c_.highFreqHz.store(1000.0 * std::pow(16.0, static_cast<double>(x)), kRelaxed);
+    c_.highFreqHz.store(hz, kRelaxed);
     request(kUpdateFilters);
 }
 
-void Engine::setLowFreq(float x)
+void Engine::setLowFreq(double shownHz)
 {
     // The low tone filter's corner sits at half the frequency the control
     // shows.
-    c_.lowFreqHz.store(12.5 * std::pow(16.0, static_cast<double>(x)), kRelaxed);
+    c_.lowFreqHz.store(shownHz * 0.5, kRelaxed);
     request(kUpdateFilters);
 }
 
@@ -151,18 +150,18 @@ void Engine::setOutput(float x)
     c_.outputGain.store(std::pow(16.0, r * x) / std::pow(4.0, r), kRelaxed);
 }
 
-void Engine::setBandSaturation(int band, float x)
+void Engine::setBandSaturation(int band, double gain)
 {
     if (band < 0 || band > 2)
         return;
-    c_.satGain[band].store(config_.satMin * std::pow(config_.satBase, static_cast<double>(x)), kRelaxed);
+    c_.satGain[band].store(gain, kRelaxed);
 }
 
-void Engine::setBandRelease(int band, float x)
+void Engine::setBandRelease(int band, double factor)
 {
     if (band < 0 || band > 2)
         return;
-    c_.bandReleaseFactor[band].store(config_.relMin * std::pow(config_.relBase, static_cast<double>(x)), kRelaxed);
+    c_.bandReleaseFactor[band].store(factor, kRelaxed);
     updateTiming();
 }
 
@@ -216,35 +215,32 @@ void Engine::setLR(float x)
     c_.lr.store(x, kRelaxed);
 }
 
-void Engine::setVuIntegration(float x)
+void Engine::setVuIntegration(double ms)
 {
-    c_.vuIntegrationMs.store(30.0 * std::pow(100.0, static_cast<double>(x)), kRelaxed);
+    c_.vuIntegrationMs.store(ms, kRelaxed);
     request(kUpdateVu);
 }
 
-void Engine::setVuReference(float x)
+void Engine::setVuReference(double gain)
 {
-    c_.vuReferenceGain.store(std::pow(0.06125, 1.0 - x), kRelaxed);
+    c_.vuReferenceGain.store(gain, kRelaxed);
 }
 
-void Engine::setPpmIntegration(float x)
+void Engine::setPpmIntegration(double ms)
 {
-    const double ms = std::pow(101.0, static_cast<double>(x)) - 1.0;
     c_.ppmIntegrationMs.store(ms, kRelaxed);
     c_.ppmRatio.store(ms / c_.ppmReturnMs.load(kRelaxed), kRelaxed);
 }
 
-void Engine::setPpmReturn(float x)
+void Engine::setPpmReturn(double ms)
 {
-    const double ms = 100.0 * std::pow(100.0, static_cast<double>(x));
     c_.ppmReturnMs.store(ms, kRelaxed);
     c_.ppmRatio.store(c_.ppmIntegrationMs.load(kRelaxed) / ms, kRelaxed);
 }
 
-void Engine::setOverIndic(float x)
+void Engine::setOverCount(double count)
 {
-    const double u = static_cast<int>(9.0 * x + 0.5) / 9.0;
-    c_.overThreshold.store(9.0 * u + 1.0, kRelaxed);
+    c_.overThreshold.store(count, kRelaxed);
 }
 
 void Engine::resetChannels()
@@ -266,11 +262,11 @@ void Engine::updateTiming()
 {
     const double fe = (1 + c_.fat.load(kRelaxed)) * c_.hostRate.load(kRelaxed);
     const double speed = c_.speed.load(kRelaxed);
-    const double release = c_.release.load(kRelaxed);
     const double releaseFactor = c_.releaseFactor.load(kRelaxed);
     const int lng = c_.longRelease.load(kRelaxed);
 
-    c_.autoReleaseScale.store(0.5 * std::pow(std::pow(16.0, release) * (1 + 15 * lng), 0.25), kRelaxed);
+    // 16^Release, the factor without its 0.25, grown by Long.
+    c_.autoReleaseScale.store(0.5 * std::pow(4.0 * releaseFactor * (1 + 15 * lng), 0.25), kRelaxed);
 
     // Look-ahead of the peak detector, 75 us to 1.2 ms, and of the limiter,
     // 225 us to 1.2 ms; the attack covers 95 % within the look-ahead.

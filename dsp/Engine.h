@@ -22,11 +22,9 @@ class Engine
 {
   public:
     struct Config {
-        bool hasFat = true;                      // FAT oversampling, resamplers and alignments exist
-        int ringDivisor = 1;                     // rings are 512/1024/2048 divided by this
-        bool passedChannelGain = true;           // Output gain applies to the passed channel
-        double satMin = 0.25, satBase = 16.0;    // band saturation gain = satMin satBase^x
-        double relMin = 0.0625, relBase = 256.0; // band release factor = relMin relBase^x
+        bool hasFat = true;            // FAT oversampling, resamplers and alignments exist
+        int ringDivisor = 1;           // rings are 512/1024/2048 divided by this
+        bool passedChannelGain = true; // Output gain applies to the passed channel
     };
 
     // Values derived from the parameters. Written by the control side, read
@@ -69,7 +67,6 @@ class Engine
         std::atomic<float> monoStereo{1.0f};
         std::atomic<float> lr{0.0f};
         std::atomic<float> speed{1.0f};
-        std::atomic<float> release{0.5f};
         std::atomic<float> fatRequest{0.0f};
         std::atomic<float> meterType{0.0f};
         // Meter settings.
@@ -92,7 +89,8 @@ class Engine
     // construction (dsp/SimdLevel.h).
     SimdLevel simdLevel() const { return simd_; }
 
-    // Control side: x is the normalized parameter value.
+    // Control side: x is the normalized parameter value; where a value in
+    // user units is what the engine works with, the setter takes that.
     void setProcess(float x);
     void setMode(float x);
     void setMonoStereo(float x);
@@ -100,16 +98,16 @@ class Engine
     void setDrive(float x);
     void setKnee(float x);
     void setSpeed(float x);
-    void setRelease(float x);
+    void setRelease(double factor);
     void setHighAdjust(float x);
     void setLowAdjust(float x);
-    void setHighFreq(float x);
-    void setLowFreq(float x);
+    void setHighFreq(double hz);
+    void setLowFreq(double shownHz);
     void setMix(float x);
     void setCeiling(float x);
     void setOutput(float x);
-    void setBandSaturation(int band, float x); // 0 low, 1 mid, 2 high
-    void setBandRelease(int band, float x);
+    void setBandSaturation(int band, double gain); // 0 low, 1 mid, 2 high
+    void setBandRelease(int band, double factor);
     void setMeters(float x);
     void setMeterType(float x);
     // The FineTune scale of the dB ranges; the caller re-applies Ceiling,
@@ -120,11 +118,11 @@ class Engine
     void setAuto(float x);
     void setBrickwall(float x);
     void setLR(float x);
-    void setVuIntegration(float x);
-    void setVuReference(float x);
-    void setPpmIntegration(float x);
-    void setPpmReturn(float x);
-    void setOverIndic(float x);
+    void setVuIntegration(double ms);
+    void setVuReference(double gain);
+    void setPpmIntegration(double ms);
+    void setPpmReturn(double ms);
+    void setOverCount(double count);
     // Clears rings, filter states and resamplers at the next block: the
     // channel layout changed and no sample of the old one may leak through.
     void resetChannels();

@@ -641,7 +641,7 @@ void AmbrelEditor::endValueEntry(long t, const char* text)
     const ParamId id = variant_.paramAt(static_cast<int>(t));
     if (!cancelled && t >= 0 && t < variant_.numParams) {
         const double fineScale = ambrel_->getEngineValue(variant_.index(ParamId::FineTune));
-        const float v = isMainKnob(id) ? typedValue(id, text, fineScale) : 0.0f;
+        const float v = isMainKnob(id) ? typedValue(variant_, id, text, fineScale) : 0.0f;
         // A typed value is an edit like a drag: the host hears of it.
         const VstInt32 index = static_cast<VstInt32>(t);
         beginEdit(index);
@@ -704,28 +704,15 @@ bool AmbrelEditor::parseNumber(const char* text, double& value)
     return true;
 }
 
-float AmbrelEditor::typedValue(ParamId id, const char* text, double s)
+float AmbrelEditor::typedValue(const Variant& variant, ParamId id, const char* text, double s)
 {
     double t = 0.0;
     if (!parseNumber(text, t))
         t = 0.0;
     if (!(s > 0.0))
         s = 1.0;
-    double v = 0.0;
-    switch (id) {
-    case ParamId::Drive: v = (t + 24.0 * s) / (48.0 * s); break;
-    case ParamId::HighAdjust:
-    case ParamId::LowAdjust: v = (t + 12.0 * s) / (24.0 * s); break;
-    case ParamId::Ceiling:
-    case ParamId::Output: v = (t + 12.0 * std::sqrt(s)) / (24.0 * std::sqrt(s)); break;
-    case ParamId::Release: v = t > 0.0 ? std::log(4.0 * t) / std::log(16.0) : 0.0; break;
-    case ParamId::HighFreq: v = t > 0.0 ? std::log(t / 1000.0) / std::log(16.0) : 0.0; break;
-    case ParamId::LowFreq: v = t > 0.0 ? std::log(t / 25.0) / std::log(16.0) : 0.0; break;
-    case ParamId::Knee:
-    case ParamId::Speed:
-    case ParamId::Mix: v = t / 100.0; break;
-    default: v = 0.0; break;
-    }
+    // The main knobs take their value in the units the readout shows.
+    double v = isMainKnob(id) ? variant.spec(id).user.inverse(t, s) : 0.0;
     if (!(v >= 0.0))
         v = 0.0;
     return static_cast<float>(std::min(v, 1.0));

@@ -53,7 +53,7 @@ public:
     // The value a typed text gives a main-page knob: the text's number in
     // the knob's units, with FineTune's scale S for the dB knobs, limited
     // to [0, 1]. Text that is no number counts as 0.
-    static float typedValue(ParamId id, const char* text, double fineScale);
+    static float typedValue(const Variant& variant, ParamId id, const char* text, double fineScale);
     // The number at the start of a text ("6", "-3,5", " 2.5 dB"); nullopt-like
     // false when there is none. Independent of the process's locale.
     static bool parseNumber(const char* text, double& value);

@@ -22,10 +22,6 @@ Engine::Config engineConfig(const Variant& variant)
     c.hasFat = variant.hasFat;
     c.ringDivisor = variant.ringDivisor;
     c.passedChannelGain = variant.passedChannelGain;
-    c.satMin = variant.satMin;
-    c.satBase = variant.satBase;
-    c.relMin = variant.relMin;
-    c.relBase = variant.relBase;
     return c;
 }
 

@@ -3,6 +3,7 @@
 // shows for each index.
 #include "effect/Ambrel.h"
 
+#include <array>
 #include <cmath>
 
 void Ambrel::setParameter(VstInt32 index, float value)
@@ -44,46 +45,64 @@ void Ambrel::setParameter(VstInt32 index, float value)
         editor->setParameter(index, value);
 }
 
+namespace {
+
+// What each parameter sets in the engine: the normalized value x where the
+// engine derives its own values from it, else the value in user units u
+// from the parameter table. Editor-only values set nothing.
+using EngineInput = void (*)(Engine& e, float x, double u);
+
+constexpr std::array<EngineInput, kParamIdCount> engineInputs()
+{
+    std::array<EngineInput, kParamIdCount> in{};
+    for (EngineInput& f : in)
+        f = [](Engine&, float, double) {};
+    auto at = [&in](ParamId id) -> EngineInput& { return in[static_cast<size_t>(id)]; };
+    using enum ParamId;
+    at(Process) = [](Engine& e, float x, double) { e.setProcess(x); };
+    at(Mode) = [](Engine& e, float x, double) { e.setMode(x); };
+    at(MonoStereo) = [](Engine& e, float x, double) { e.setMonoStereo(x); };
+    at(Link) = [](Engine& e, float x, double) { e.setLink(x); };
+    at(Drive) = [](Engine& e, float x, double) { e.setDrive(x); };
+    at(Knee) = [](Engine& e, float x, double) { e.setKnee(x); };
+    at(Speed) = [](Engine& e, float x, double) { e.setSpeed(x); };
+    at(Release) = [](Engine& e, float, double u) { e.setRelease(u); };
+    at(HighAdjust) = [](Engine& e, float x, double) { e.setHighAdjust(x); };
+    at(LowAdjust) = [](Engine& e, float x, double) { e.setLowAdjust(x); };
+    at(HighFreq) = [](Engine& e, float, double u) { e.setHighFreq(u); };
+    at(LowFreq) = [](Engine& e, float, double u) { e.setLowFreq(u); };
+    at(Mix) = [](Engine& e, float x, double) { e.setMix(x); };
+    at(Ceiling) = [](Engine& e, float x, double) { e.setCeiling(x); };
+    at(Output) = [](Engine& e, float x, double) { e.setOutput(x); };
+    at(LowSat) = [](Engine& e, float, double u) { e.setBandSaturation(0, u); };
+    at(MidSat) = [](Engine& e, float, double u) { e.setBandSaturation(1, u); };
+    at(HighSat) = [](Engine& e, float, double u) { e.setBandSaturation(2, u); };
+    at(LowRel) = [](Engine& e, float, double u) { e.setBandRelease(0, u); };
+    at(MidRel) = [](Engine& e, float, double u) { e.setBandRelease(1, u); };
+    at(HighRel) = [](Engine& e, float, double u) { e.setBandRelease(2, u); };
+    at(Meters) = [](Engine& e, float x, double) { e.setMeters(x); };
+    at(MeterType) = [](Engine& e, float x, double) { e.setMeterType(x); };
+    at(FineTune) = [](Engine& e, float, double u) { e.setFineScale(u); };
+    at(Fat) = [](Engine& e, float x, double) { e.setFat(x); };
+    at(Long) = [](Engine& e, float x, double) { e.setLong(x); };
+    at(Auto) = [](Engine& e, float x, double) { e.setAuto(x); };
+    at(Brickwall) = [](Engine& e, float x, double) { e.setBrickwall(x); };
+    at(LR) = [](Engine& e, float x, double) { e.setLR(x); };
+    at(VuIntegr) = [](Engine& e, float, double u) { e.setVuIntegration(u); };
+    at(VuRefer) = [](Engine& e, float, double u) { e.setVuReference(u); };
+    at(PpmIntegr) = [](Engine& e, float, double u) { e.setPpmIntegration(u); };
+    at(PpmReturn) = [](Engine& e, float, double u) { e.setPpmReturn(u); };
+    at(OverIndic) = [](Engine& e, float, double u) { e.setOverCount(u); };
+    return in;
+}
+
+constexpr std::array<EngineInput, kParamIdCount> kEngineInputs = engineInputs();
+
+} // namespace
+
 void Ambrel::applyToEngine(ParamId id, float v)
 {
-    Engine& e = *engine_;
-    switch (id) {
-    case ParamId::Process: e.setProcess(v); break;
-    case ParamId::Mode: e.setMode(v); break;
-    case ParamId::MonoStereo: e.setMonoStereo(v); break;
-    case ParamId::Link: e.setLink(v); break;
-    case ParamId::Drive: e.setDrive(v); break;
-    case ParamId::Knee: e.setKnee(v); break;
-    case ParamId::Speed: e.setSpeed(v); break;
-    case ParamId::Release: e.setRelease(v); break;
-    case ParamId::HighAdjust: e.setHighAdjust(v); break;
-    case ParamId::LowAdjust: e.setLowAdjust(v); break;
-    case ParamId::HighFreq: e.setHighFreq(v); break;
-    case ParamId::LowFreq: e.setLowFreq(v); break;
-    case ParamId::Mix: e.setMix(v); break;
-    case ParamId::Ceiling: e.setCeiling(v); break;
-    case ParamId::Output: e.setOutput(v); break;
-    case ParamId::LowSat: e.setBandSaturation(0, v); break;
-    case ParamId::MidSat: e.setBandSaturation(1, v); break;
-    case ParamId::HighSat: e.setBandSaturation(2, v); break;
-    case ParamId::LowRel: e.setBandRelease(0, v); break;
-    case ParamId::MidRel: e.setBandRelease(1, v); break;
-    case ParamId::HighRel: e.setBandRelease(2, v); break;
-    case ParamId::Meters: e.setMeters(v); break;
-    case ParamId::MeterType: e.setMeterType(v); break;
-    case ParamId::FineTune: e.setFineScale(params_.fineScale()); break;
-    case ParamId::Fat: e.setFat(v); break;
-    case ParamId::Long: e.setLong(v); break;
-    case ParamId::Auto: e.setAuto(v); break;
-    case ParamId::Brickwall: e.setBrickwall(v); break;
-    case ParamId::LR: e.setLR(v); break;
-    case ParamId::VuIntegr: e.setVuIntegration(v); break;
-    case ParamId::VuRefer: e.setVuReference(v); break;
-    case ParamId::PpmIntegr: e.setPpmIntegration(v); break;
-    case ParamId::PpmReturn: e.setPpmReturn(v); break;
-    case ParamId::OverIndic: e.setOverIndic(v); break;
-    default: break; // editor-only values
-    }
+    kEngineInputs[static_cast<size_t>(id)](*engine_, v, params_.engineValue(id));
 }
 
 void Ambrel::setStereoSelector(float value)

@@ -12,54 +12,6 @@ constexpr size_t kNameCapacity = 13;
 constexpr size_t kLabelCapacity = 10;
 constexpr size_t kDisplayCapacity = 12;
 
-struct Entry {
-    const char* name;
-    const char* label;
-    float defaultValue;
-};
-
-// Indexed by ParamId.
-constexpr Entry kEntries[kParamIdCount] = {
-    {" Process ", "", 1.0f},
-    {" Mode", "", 0.0f},
-    {" Mono Stereo", "", 1.0f},
-    {" Link", "", 1.0f},
-    {" Drive ", " dB ", 0.5f},
-    {" Knee ", " % ", 0.0f},
-    {" Speed ", " % ", 1.0f},
-    {" Release ", " * ", 0.5f},
-    {" HighAdjust ", " dB ", 0.5f},
-    {" LowAdjust ", " dB ", 0.5f},
-    {" HighFreq ", " Hz ", 1.0f},
-    {" LowFreq ", " Hz ", 0.5f},
-    {" Mix ", " % ", 1.0f},
-    {" Ceiling ", " dB ", 0.5f},
-    {" Output ", " dB ", 0.5f},
-    {" LowSat", " dB ", 0.5f},
-    {" MidSat ", " dB ", 0.5f},
-    {" HighSat ", " dB ", 0.5f},
-    {" LowRel ", " * ", 0.5f},
-    {" MidRel ", " * ", 0.5f},
-    {" HighRel ", " * ", 0.5f},
-    {" Meters ", "", 0.5f},
-    {" MeterType ", "", 0.0f},
-    {"-", " ms ", 0.0f},
-    {" FineTune ", " % ", 1.0f},
-    {" MeterScale ", " dB ", 0.0f},
-    {" FAT ", "", 0.0f},
-    {" Long ", "", 0.0f},
-    {" Auto ", "", 0.0f},
-    {" Brickwall ", "", 1.0f},
-    {" L R ", "", 0.0f},
-    {" VU Integr ", " ms ", 0.5f},
-    {" VU Refer ", " dBFS ", 0.5f},
-    {" PPM Integr ", " ms ", 0.5f},
-    {" PPM Return ", " ms ", 0.5f},
-    {" OverIndic ", " samples ", 0.5f},
-    {" Knob Mode ", " ", 0.5f},
-    {"-", "-", 0.0f},
-};
-
 // Copies at most capacity - 1 characters and a terminator.
 void put(char* out, size_t capacity, const char* text)
 {
@@ -70,78 +22,40 @@ void put(char* out, size_t capacity, const char* text)
     out[n] = 0;
 }
 
-void putFixed(char* out, double x, int decimals)
+bool known(ParamId id)
 {
-    if (!out)
-        return;
-    char buffer[kTextConvertMax];
-    formatFixed(x, decimals, buffer);
-    put(out, kDisplayCapacity, buffer);
+    return static_cast<int>(id) < kParamIdCount;
 }
-
-bool on(float v)
-{
-    return v >= 0.5f;
-}
-
-int switchValue(float v)
-{
-    return static_cast<int>(v + 0.5);
-}
-
-// Meter latency compensation below this is off.
-constexpr float kMeterLatencyOff = 0.06125f;
-constexpr float kMeterLatencyMin = 0.125f;
 
 } // namespace
 
 ParameterStore::ParameterStore(const Variant& variant) : variant_(variant)
 {
     for (int i = 0; i < kParamIdCount; ++i)
-        values_[i].store(kEntries[i].defaultValue, std::memory_order_relaxed);
-    store(ParamId::FineTune, defaultValue(ParamId::FineTune));
-    store(ParamId::MeterLatency, defaultValue(ParamId::MeterLatency));
-}
-
-float ParameterStore::defaultValue(ParamId id)
-{
-    const int i = static_cast<int>(id);
-    return i < kParamIdCount ? kEntries[i].defaultValue : 0.0f;
+        values_[i].store(variant.parameters[static_cast<size_t>(i)].defaultValue, std::memory_order_relaxed);
 }
 
 float ParameterStore::store(ParamId id, float v)
 {
-    const int i = static_cast<int>(id);
-    if (i >= kParamIdCount)
+    if (!known(id))
         return 0.0f;
-    switch (id) {
-    case ParamId::FineTune: {
-        const double c = static_cast<int>(v * 3.0 + 0.5) / 3.0;
-        fineScale_.store(std::pow(0.125, 1.0 - c), std::memory_order_relaxed);
-        v = static_cast<float>(c);
+    switch (variant_.spec(id).keep) {
+    case ParameterSpec::AsSet:
         break;
-    }
-    case ParamId::MeterLatency:
-        if (v < kMeterLatencyOff) {
-            v = 0.0f;
-            meterLatencyMs_.store(-1.0, std::memory_order_relaxed);
-        } else {
-            if (v < kMeterLatencyMin)
-                v = kMeterLatencyMin;
-            meterLatencyMs_.store((v - 0.125) * 1000.0 / 0.875, std::memory_order_relaxed);
-        }
+    case ParameterSpec::InThirds:
+        v = static_cast<float>(static_cast<int>(v * 3.0 + 0.5) / 3.0);
         break;
-    case ParamId::OverIndic:
+    case ParameterSpec::InNinths:
         v = static_cast<float>(std::round(v * 9.0) / 9.0);
         break;
-    case ParamId::Fat:
-        if (!variant_.hasFat)
-            v = 0.0f;
+    case ParameterSpec::MeterLatency:
+        v = v < kMeterLatencyOff ? 0.0f : (v < kMeterLatencyZero ? kMeterLatencyZero : v);
         break;
-    default:
+    case ParameterSpec::AlwaysZero:
+        v = 0.0f;
         break;
     }
-    values_[i].store(v, std::memory_order_relaxed);
+    values_[static_cast<int>(id)].store(v, std::memory_order_relaxed);
     return v;
 }
 
@@ -149,13 +63,18 @@ float ParameterStore::stored(ParamId id) const
 {
     if (id == ParamId::StereoSelector)
         return stereoSelector();
-    const int i = static_cast<int>(id);
-    return i < kParamIdCount ? values_[i].load(std::memory_order_relaxed) : 0.0f;
+    return known(id) ? values_[static_cast<int>(id)].load(std::memory_order_relaxed) : 0.0f;
+}
+
+double ParameterStore::fineScale() const
+{
+    // FineTune's own map needs no scale.
+    return variant_.spec(ParamId::FineTune).user(stored(ParamId::FineTune), 1.0);
 }
 
 int ParameterStore::overCount() const
 {
-    return static_cast<int>(stored(ParamId::OverIndic) * 9.0 + 0.5) + 1;
+    return static_cast<int>(engineValue(ParamId::OverIndic));
 }
 
 float ParameterStore::stereoSelector() const
@@ -169,152 +88,55 @@ float ParameterStore::stereoSelector() const
 
 void ParameterStore::name(ParamId id, char* text) const
 {
-    const int i = static_cast<int>(id);
-    if (i >= kParamIdCount || (id == ParamId::Fat && !variant_.hasFat))
-        put(text, kNameCapacity, "-");
-    else
-        put(text, kNameCapacity, kEntries[i].name);
+    put(text, kNameCapacity, known(id) ? variant_.spec(id).name : "-");
 }
 
 void ParameterStore::label(ParamId id, char* text) const
 {
-    const int i = static_cast<int>(id);
-    put(text, kLabelCapacity, i < kParamIdCount ? kEntries[i].label : "-");
+    put(text, kLabelCapacity, known(id) ? variant_.spec(id).label : "-");
 }
 
 void ParameterStore::display(ParamId id, char* text) const
 {
     if (!text)
         return;
+    if (!known(id))
+        return put(text, kDisplayCapacity, "");
+    const ParameterSpec& p = variant_.spec(id);
     const float v = stored(id);
-    const double s = fineScale();
-    const double root = std::sqrt(s);
-    const char* word = nullptr;
-    switch (id) {
-    case ParamId::Process:
-        word = on(v) ? " On " : " Off ";
-        break;
-    case ParamId::Mode:
-        word = on(v) ? " MultiBand " : " SingleBnd ";
-        break;
-    case ParamId::MonoStereo: {
-        const float lr = stored(ParamId::LR);
-        word = lr < 0.333f ? (on(v) ? " Stereo " : " Mono ") : " L-R ";
-        break;
-    }
-    case ParamId::Link:
-        word = on(v) ? " Linked " : " Unlinked ";
-        break;
-    case ParamId::Drive:
-        return putFixed(text, (v * 48.0 - 24.0) * s, 2);
-    case ParamId::Knee:
-    case ParamId::Speed:
-    case ParamId::Mix:
-        return putFixed(text, v * 100.0, 1);
-    case ParamId::Release:
-        return putFixed(text, 0.25 * std::pow(16.0, static_cast<double>(v)), 2);
-    case ParamId::HighAdjust:
-    case ParamId::LowAdjust:
-        return putFixed(text, (v * 24.0 - 12.0) * s, 2);
-    case ParamId::HighFreq:
-        return putFixed(text, 1000.0 * std::pow(16.0, static_cast<double>(v)), 0);
-    case ParamId::LowFreq:
-        return putFixed(text, 25.0 * std::pow(16.0, static_cast<double>(v)), 1);
-    case ParamId::Ceiling:
-    case ParamId::Output:
-        return putFixed(text, root * (v * 24.0 - 12.0), 2);
-    case ParamId::LowSat:
-    case ParamId::MidSat:
-    case ParamId::HighSat:
-        return putFixed(text, v * variant_.satRangeDb - variant_.satRangeDb / 2.0, 2);
-    case ParamId::LowRel:
-    case ParamId::MidRel:
-    case ParamId::HighRel:
-        return putFixed(text, variant_.relMin * std::pow(variant_.relBase, static_cast<double>(v)), 2);
-    case ParamId::Meters:
-        word = v < 0.3333333f ? " Pre " : (v < 0.6666667f ? " GainRed " : " Post ");
-        break;
-    case ParamId::MeterType:
-        word = on(v) ? " PPM " : " VU ";
-        break;
-    case ParamId::MeterLatency:
-        word = "-";
-        break;
-    case ParamId::FineTune:
-        return putFixed(text, s * 100.0, 0);
-    case ParamId::MeterScale:
-        word = switchValue(v) == 1 ? "-40..+6" : "-20..+3";
-        break;
-    case ParamId::Fat:
-        word = !variant_.hasFat ? "-" : (on(v) ? " FAT " : " Off ");
-        break;
-    case ParamId::Long:
-        word = on(v) ? " Long " : " Off ";
-        break;
-    case ParamId::Auto:
-        word = on(v) ? " Auto " : " Off ";
-        break;
-    case ParamId::Brickwall:
-        word = on(v) ? " BrickWall " : " Off ";
-        break;
-    case ParamId::LR:
-        word = v < 0.333f ? " OO-O" : (v < 0.66f ? " L " : " R ");
-        break;
-    case ParamId::VuIntegr:
-        return putFixed(text, 30.0 * std::pow(100.0, static_cast<double>(v)), 0);
-    case ParamId::VuRefer:
-        return putFixed(text, std::pow(0.06125, 1.0 - v), 1);
-    case ParamId::PpmIntegr:
-        return putFixed(text, std::pow(101.0, static_cast<double>(v)) - 1.0, 0);
-    case ParamId::PpmReturn:
-        return putFixed(text, 100.0 * std::pow(100.0, static_cast<double>(v)), 0);
-    case ParamId::OverIndic: {
-        char buffer[kTextConvertMax];
-        floatToText(overCount(), buffer);
+    char buffer[kTextConvertMax];
+    switch (p.shown) {
+    case ParameterSpec::Number: {
+        const ValueMap& shown = p.number.kind != ValueMap::Zero ? p.number : p.user;
+        formatFixed(shown(v, fineScale()), p.decimals, buffer);
         return put(text, kDisplayCapacity, buffer);
     }
-    case ParamId::KnobMode:
-        word = on(v) ? " Linear " : " Circular ";
-        break;
-    default:
-        word = "";
-        break;
+    case ParameterSpec::Count:
+        floatToText(p.user(v, fineScale()), buffer);
+        return put(text, kDisplayCapacity, buffer);
+    case ParameterSpec::Words:
+        return put(text, kDisplayCapacity, p.words[v >= 0.5f ? 1 : 0]);
+    case ParameterSpec::ThreeWays:
+        return put(text, kDisplayCapacity, p.words[v < p.thresholds[0] ? 0 : (v < p.thresholds[1] ? 1 : 2)]);
+    case ParameterSpec::MonoStereo:
+        // L R overrides both when it picks a single channel.
+        if (stored(ParamId::LR) >= 0.333f)
+            return put(text, kDisplayCapacity, " L-R ");
+        return put(text, kDisplayCapacity, p.words[v >= 0.5f ? 1 : 0]);
+    case ParameterSpec::Text:
+        return put(text, kDisplayCapacity, p.words[0]);
     }
-    put(text, kDisplayCapacity, word);
 }
 
 bool ParameterStore::properties(ParamId id, VstParameterProperties* props) const
 {
-    if (!props)
+    if (!props || !known(id) || variant_.spec(id).stepping == ParameterSpec::Continuous)
         return false;
-    int maxInteger = 0;
-    VstInt32 flags = kVstParameterUsesIntegerMinMax | kVstParameterUsesIntStep;
-    switch (id) {
-    case ParamId::Process:
-    case ParamId::Mode:
-    case ParamId::MonoStereo:
-    case ParamId::Link:
-    case ParamId::MeterType:
-    case ParamId::MeterScale:
-    case ParamId::Fat:
-    case ParamId::Long:
-    case ParamId::Auto:
-    case ParamId::Brickwall:
-        flags |= kVstParameterIsSwitch;
-        maxInteger = 1;
-        break;
-    case ParamId::Meters:
-        maxInteger = 2;
-        break;
-    case ParamId::FineTune:
-        maxInteger = 3;
-        break;
-    default:
-        return false;
-    }
-    props->flags = flags;
+    const ParameterSpec& p = variant_.spec(id);
+    props->flags = kVstParameterUsesIntegerMinMax | kVstParameterUsesIntStep |
+                   (p.stepping == ParameterSpec::OnOff ? kVstParameterIsSwitch : 0);
     props->minInteger = 0;
-    props->maxInteger = maxInteger;
+    props->maxInteger = p.positions;
     props->stepInteger = 1;
     props->largeStepInteger = 1;
     return true;
@@ -322,63 +144,7 @@ bool ParameterStore::properties(ParamId id, VstParameterProperties* props) const
 
 double ParameterStore::engineValue(ParamId id) const
 {
-    const double v = stored(id);
-    const double s = fineScale();
-    switch (id) {
-    case ParamId::Process:
-    case ParamId::Mode:
-    case ParamId::MonoStereo:
-    case ParamId::Link:
-    case ParamId::Fat:
-    case ParamId::Long:
-    case ParamId::Auto:
-    case ParamId::Brickwall:
-        return switchValue(static_cast<float>(v));
-    case ParamId::Drive:
-        return (v - 0.5) * 48.0 * s;
-    case ParamId::Knee:
-    case ParamId::Speed:
-    case ParamId::Mix:
-        return v * 100.0;
-    case ParamId::Release:
-        return 0.25 * std::pow(16.0, v);
-    case ParamId::HighAdjust:
-    case ParamId::LowAdjust:
-        return (v - 0.5) * 24.0 * s;
-    case ParamId::HighFreq:
-        return 1000.0 * std::pow(16.0, v);
-    case ParamId::LowFreq:
-        return 25.0 * std::pow(16.0, v);
-    case ParamId::Ceiling:
-    case ParamId::Output:
-        return std::sqrt(s) * (v - 0.5) * 24.0;
-    case ParamId::LowSat:
-    case ParamId::MidSat:
-    case ParamId::HighSat:
-        return variant_.satMin * std::pow(variant_.satBase, v);
-    case ParamId::LowRel:
-    case ParamId::MidRel:
-    case ParamId::HighRel:
-        return variant_.relMin * std::pow(variant_.relBase, v);
-    case ParamId::MeterLatency:
-        return meterLatencyMs();
-    case ParamId::FineTune:
-        return s;
-    case ParamId::LR:
-        return v < 0.333 ? 0.0 : (v < 0.66 ? 0.5 : 1.0);
-    case ParamId::VuIntegr:
-        return 30.0 * std::pow(100.0, v);
-    case ParamId::VuRefer:
-        return std::pow(0.06125, 1.0 - v);
-    case ParamId::PpmIntegr:
-        return std::pow(101.0, v) - 1.0;
-    case ParamId::PpmReturn:
-        return 100.0 * std::pow(100.0, v);
-    case ParamId::OverIndic:
-        return overCount();
-    case ParamId::KnobMode:
-        return v;
-    default:
+    if (!known(id))
         return 0.0;
-    }
+    return variant_.spec(id).user(stored(id), fineScale());
 }

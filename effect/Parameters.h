@@ -1,5 +1,5 @@
-// The parameter table: names, labels, display texts, stepping, defaults and
-// the stored (normalized, possibly quantized) value of every parameter.
+// The parameters' stored values, and their texts and user values as the
+// build's parameter table (effect/ParameterTable.h) describes them.
 //
 // Stored values are read and written from the host's threads and the
 // editor's; each is an atomic written in one step.
@@ -26,9 +26,7 @@ public:
     float stored(ParamId id) const;
 
     // FineTune scale S in {1/8, 1/4, 1/2, 1}.
-    double fineScale() const { return fineScale_.load(std::memory_order_relaxed); }
-    // Meter latency compensation in ms, or -1 when off.
-    double meterLatencyMs() const { return meterLatencyMs_.load(std::memory_order_relaxed); }
+    double fineScale() const;
     // Over count 1..10 of OverIndic.
     int overCount() const;
 
@@ -44,12 +42,7 @@ public:
     // engine's own switch instead.
     double engineValue(ParamId id) const;
 
-    // Default normalized value of a parameter (what every program starts with).
-    static float defaultValue(ParamId id);
-
 private:
     const Variant& variant_;
     std::atomic<float> values_[kParamIdCount];
-    std::atomic<double> fineScale_{1.0};
-    std::atomic<double> meterLatencyMs_{-1.0};
 };

@@ -1,11 +1,12 @@
 // The two deliverables built from this tree, each described once as data:
-// identity, parameter numbering, global parameters, ring sizes, latency and
-// the value ranges that differ. The plug-in entry point picks one of them;
-// nothing else in the code asks which build it is.
+// identity, parameter numbering, the parameter table, ring sizes and
+// latency. The plug-in entry point picks one of them; nothing else in the
+// code asks which build it is.
 #pragma once
 
 #include "dsp/RingSize.h"
 #include "effect/ParamId.h"
+#include "effect/ParameterTable.h"
 #include "host/vst2abi.h"
 
 #include <array>
@@ -31,13 +32,8 @@ struct Variant {
     int ringDivisor; // delay and detector rings are this many times smaller
     bool passedChannelGain; // the passed channel of the one-channel kernels gets Output gain
 
-    // Band saturation: gain = satMin * satBase^v, shown as v * satRangeDb - satRangeDb / 2.
-    double satMin;
-    double satBase;
-    double satRangeDb;
-    // Band release factor = relMin * relBase^v.
-    double relMin;
-    double relBase;
+    // Every parameter's description, indexed by ParamId.
+    ParameterTable parameters;
 
     // Parameter at a host or editor index, or ParamId::None.
     constexpr ParamId paramAt(int index) const
@@ -67,58 +63,52 @@ struct Variant {
         return delayRingSize(sampleRate) + (hasFat ? 127 : -1);
     }
 
+    constexpr const ParameterSpec& spec(ParamId id) const { return parameters[static_cast<size_t>(id)]; }
+
     // Global parameters are written into every program slot when set.
-    constexpr bool isGlobal(ParamId id) const
-    {
-        switch (id) {
-        case ParamId::Process:
-        case ParamId::MonoStereo:
-        case ParamId::Meters:
-        case ParamId::MeterType:
-        case ParamId::MeterLatency:
-        case ParamId::MeterScale:
-        case ParamId::Fat:
-            return true;
-        default:
-            return false;
-        }
-    }
+    constexpr bool isGlobal(ParamId id) const { return id != ParamId::None && id < ParamId::Count && spec(id).global; }
 };
 
 namespace variants {
 
-constexpr Variant kAmbrel2{
-    "Nur Ambrel2",
-    "Nur Ambrel2 - analog saturation & compression emulator",
-    fourCharCode('N', 'R', 'A', 'B'),
-    42,
-    {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18,
-     19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 43, 44, 45, 46, 47, 48, 57},
-    true,
-    1,
-    true,
-    0.25,
-    16.0,
-    24.0,
-    0.0625,
-    256.0,
+inline constexpr Variant kAmbrel2{
+    .effectName = "Nur Ambrel2",
+    .productString = "Nur Ambrel2 - analog saturation & compression emulator",
+    .uniqueId = fourCharCode('N', 'R', 'A', 'B'),
+    .numParams = 42,
+    .indexOf = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18,
+                19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 43, 44, 45, 46, 47, 48, 57},
+    .hasFat = true,
+    .ringDivisor = 1,
+    .passedChannelGain = true,
+    .parameters = parameters::table({
+        .fat = true,
+        .satMin = 0.25,
+        .satBase = 16.0,
+        .satRangeDb = 24.0,
+        .relMin = 0.0625,
+        .relBase = 256.0,
+    }),
 };
 
-constexpr Variant kAmbrel{
-    "Nur Ambrel",
-    "Nur Ambrel - analog saturation & compression emulator",
-    fourCharCode('N', 'r', 'A', 'B'),
-    48,
-    {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18,
-     19, 20, 21, 22, 27, 28, 35, 31, 32, 33, 34, 36, 49, 50, 51, 52, 53, 54, 65},
-    false,
-    4,
-    false,
-    0.5,
-    4.0,
-    12.0,
-    0.25,
-    16.0,
+inline constexpr Variant kAmbrel{
+    .effectName = "Nur Ambrel",
+    .productString = "Nur Ambrel - analog saturation & compression emulator",
+    .uniqueId = fourCharCode('N', 'r', 'A', 'B'),
+    .numParams = 48,
+    .indexOf = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18,
+                19, 20, 21, 22, 27, 28, 35, 31, 32, 33, 34, 36, 49, 50, 51, 52, 53, 54, 65},
+    .hasFat = false,
+    .ringDivisor = 4,
+    .passedChannelGain = false,
+    .parameters = parameters::table({
+        .fat = false,
+        .satMin = 0.5,
+        .satBase = 4.0,
+        .satRangeDb = 12.0,
+        .relMin = 0.25,
+        .relBase = 16.0,
+    }),
 };
 
 } // namespace variants
@@ -134,6 +124,13 @@ constexpr bool variantIndicesDistinct(const Variant& v)
 }
 static_assert(variantIndicesDistinct(variants::kAmbrel2));
 static_assert(variantIndicesDistinct(variants::kAmbrel));
+// The FAT switch keeps what it is set to exactly where the build has FAT.
+constexpr bool variantFatAgrees(const Variant& v)
+{
+    return v.hasFat == (v.spec(ParamId::Fat).keep != ParameterSpec::AlwaysZero);
+}
+static_assert(variantFatAgrees(variants::kAmbrel2));
+static_assert(variantFatAgrees(variants::kAmbrel));
 static_assert(variants::kAmbrel2.latencySamples(44100.0) == 639);
 static_assert(variants::kAmbrel2.latencySamples(96000.0) == 1151);
 static_assert(variants::kAmbrel2.latencySamples(192000.0) == 2175);

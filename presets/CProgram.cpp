@@ -1,12 +1,6 @@
 #include "presets/CProgram.h"
 
-#include "presets/FactoryPresets.h"
-
 #include <cstring>
-
-namespace {
-constexpr int kDefaultRow = 1;
-}
 
 CProgram::CProgram()
 {
@@ -22,12 +16,15 @@ CProgram::CProgram(const Variant& variant) : CProgram()
 
 void CProgram::reset(const Variant& variant)
 {
-    const FactoryPresetTable table = factoryPresets(variant);
-    const FactoryPreset& defaults = table[kDefaultRow];
     setName("init");
     count_ = variant.numParams;
-    for (int i = 0; i < kMaxParams; ++i)
-        values_[i] = defaults.values[static_cast<size_t>(i)];
+    for (float& v : values_)
+        v = 0.0f;
+    for (int i = 0; i < kParamIdCount; ++i) {
+        const int index = variant.indexOf[static_cast<size_t>(i)];
+        if (index < count_)
+            values_[index] = variant.parameters[static_cast<size_t>(i)].defaultValue;
+    }
 }
 
 void CProgram::setName(const char* name)

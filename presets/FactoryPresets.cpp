@@ -67,10 +67,11 @@ constexpr Common kCommon[] = {
 constexpr double kMidRelFactor = 1.0;
 
 // Normalized value at which the build's band release reaches `factor`
-// (factor = relMin * relBase^v).
+// (factor = a b^v, from the parameter table).
 double releaseValue(const Variant& variant, double factor)
 {
-    return std::log(factor / variant.relMin) / std::log(variant.relBase);
+    const ValueMap& release = variant.spec(ParamId::LowRel).user;
+    return std::log(factor / release.a) / std::log(release.b);
 }
 
 void put(const Variant& variant, FactoryPreset& preset, ParamId id, double value)

@@ -231,7 +231,9 @@ TEST_P(Window, DoubleClickTypesAValueThatAnyClickCommits)
 
 TEST(TypedEntry, ConvertsEachKnobsUnitsAndLimitsTheResult)
 {
-    auto typed = [](ParamId id, const char* text, double s = 1.0) { return AmbrelEditor::typedValue(id, text, s); };
+    auto typed = [](ParamId id, const char* text, double s = 1.0) {
+        return AmbrelEditor::typedValue(variants::kAmbrel2, id, text, s);
+    };
     EXPECT_FLOAT_EQ(typed(ParamId::Drive, "6"), 0.625f);
     EXPECT_FLOAT_EQ(typed(ParamId::Drive, "-30"), 0.0f);
     EXPECT_FLOAT_EQ(typed(ParamId::Drive, "3", 0.125), (3.0f + 3.0f) / 6.0f);

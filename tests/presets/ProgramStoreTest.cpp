@@ -48,6 +48,20 @@ TEST(FactoryTable, BothBuildsHoldTheSameValuesByParameterExceptForTheirReleaseRa
     EXPECT_EQ(findFactoryPreset("Snare"), -1);
 }
 
+// New programs take the parameter table's defaults; the factory table's
+// first two rows must hold the same values, bit for bit.
+TEST(FactoryTable, FirstTwoRowsAreTheParameterTablesDefaults)
+{
+    for (const Variant* v : {&variants::kAmbrel2, &variants::kAmbrel}) {
+        const FactoryPresetTable table = factoryPresets(*v);
+        const CProgram program(*v);
+        for (int r = 0; r < 2; ++r)
+            for (int i = 0; i < v->numParams; ++i)
+                EXPECT_EQ(table[static_cast<size_t>(r)].values[static_cast<size_t>(i)], program.getParameter(i))
+                    << v->effectName << ", row " << r << ", index " << i;
+    }
+}
+
 class ProgramStore : public EffectTest {};
 PRESET_TEST_BUILDS(ProgramStore);
 
