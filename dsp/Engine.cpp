@@ -26,6 +26,10 @@ inline double sanitize(double x)
 // FAT is available only up to this host rate.
 constexpr double kFatMaxRate = 100000.0;
 
+// How far Long stretches the limiter's release exponent per unit of the
+// Release factor and of Speed squared (updateTiming).
+constexpr double kLongLimiterStretch = 0.7139;
+
 // One-pole follower coefficient that covers 95 % of a step in t samples.
 inline double coef95(double t)
 {
@@ -283,7 +287,10 @@ void Engine::updateTiming()
     for (int band = 0; band < 3; ++band)
         c_.bandReleaseCoef[band].store(coef95(fe * c_.bandReleaseFactor[band].load(kRelaxed) * b * 0.65 * 0.001),
                                        kRelaxed);
-    const double e = speed * (0.7139 * lng * releaseFactor * speed + 1.0) * (lng + 1);
+    // The limiter releases in 0.65 24^E + 1.35 ms: E is Speed alone, 17 ms
+    // at full Speed; Long doubles E and stretches it further with Release
+    // and Speed, to about 35 s at full Speed and a Release of 1.
+    const double e = speed * (kLongLimiterStretch * lng * releaseFactor * speed + 1.0) * (lng + 1);
     c_.limiterReleaseCoef.store(coef95(fe * 0.001 * (0.65 * std::pow(24.0, e) + 1.35)), kRelaxed);
 }
 

@@ -34,9 +34,12 @@ constexpr int kMaxDetectorRing = 1024;
 constexpr int kMaxBlock = 128;
 constexpr double kRestingEnvelope = 0.0001;
 constexpr double kEnvelopeFloor = 1e-6;
-// Lowest detector value: keeps the gain F(X) / env finite in silence.
+// Lowest detector value, about 2^-10 (-60 dBFS): keeps the gain F(X) / env
+// finite in silence.
 constexpr double kDetectorFloor = 0.0009766;
-// Peak scaling of the single-band and limiter detectors.
+// The single-band and limiter detectors read the peak this much high
+// (+0.1 dB), so that a signal held at the curve's ceiling peaks at
+// 1 / 1.0115795, -0.1 dBFS, leaving headroom for what the output stage adds.
 constexpr double kDetectorScale = 1.0115795;
 
 // Filter memory of one physical channel.
