@@ -7,8 +7,8 @@
 // Run:
 //   build/linux/bench/settings_store_bench --benchmark_min_time=0.2
 #include "effect/Ambrel.h"
+#include "platform/FileAccess.h"
 #include "platform/linux/FileSettingsStore.h"
-#include "presets/FileAccess.h"
 
 #include <benchmark/benchmark.h>
 

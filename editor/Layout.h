@@ -8,10 +8,10 @@
 // Rectangles are left, top, right, bottom in window pixels (450 x 460).
 #pragma once
 
-#include "effect/ParamId.h"
 #include "gui/Geometry.h"
-#include "host/Variant.h"
 #include "resources/SkinIds.h"
+#include "variants/ParamId.h"
+#include "variants/Variant.h"
 
 #include <array>
 

@@ -4,8 +4,8 @@
 
 #include "dsp/Engine.h"
 #include "effect/Parameters.h"
-#include "host/Variant.h"
 #include "presets/CPresetSystemEffect.h"
+#include "variants/Variant.h"
 
 #include <atomic>
 #include <memory>

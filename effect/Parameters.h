@@ -1,13 +1,13 @@
 // The parameters' stored values, and their texts and user values as the
-// build's parameter table (effect/ParameterTable.h) describes them.
+// build's parameter table (variants/ParameterTable.h) describes them.
 //
 // Stored values are read and written from the host's threads and the
 // editor's; each is an atomic written in one step.
 #pragma once
 
-#include "effect/ParamId.h"
-#include "host/Variant.h"
 #include "host/vst2abi.h"
+#include "variants/ParamId.h"
+#include "variants/Variant.h"
 
 #include <atomic>
 

@@ -3,7 +3,7 @@
 // other build takes each parameter it knows from where the writer put it.
 #pragma once
 
-#include "host/Variant.h"
+#include "variants/Variant.h"
 
 #include <array>
 #include <string_view>

@@ -1,8 +1,8 @@
 #include "presets/CPresetSystemEditor.h"
 
 #include "editor/Layout.h"
+#include "platform/ErrorMessages.h"
 #include "presets/CPresetSystemEffect.h"
-#include "presets/ErrorMessages.h"
 #include "presets/PresetFiles.h"
 #include "presets/PresetStripControls.h"
 #include "resources/SkinIds.h"

@@ -5,10 +5,10 @@
 #pragma once
 
 #include "host/AudioEffect.h"
-#include "host/Variant.h"
 #include "presets/CProgram.h"
 #include "presets/PresetDisplay.h"
 #include "presets/SettingsStore.h"
+#include "variants/Variant.h"
 
 #include <memory>
 #include <string>

@@ -2,7 +2,7 @@
 // parameter of the build.
 #pragma once
 
-#include "host/Variant.h"
+#include "variants/Variant.h"
 
 class CProgram {
 public:

@@ -3,7 +3,7 @@
 // defaults; the rest are the presets the editor's menu offers.
 #pragma once
 
-#include "host/Variant.h"
+#include "variants/Variant.h"
 
 #include <array>
 #include <string_view>

@@ -1,9 +1,9 @@
 #include "presets/PresetFiles.h"
 
+#include "platform/ErrorMessages.h"
+#include "platform/FileAccess.h"
 #include "presets/BuildMapping.h"
 #include "presets/CPresetSystemEffect.h"
-#include "presets/ErrorMessages.h"
-#include "presets/FileAccess.h"
 
 #include <cstring>
 

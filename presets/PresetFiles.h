@@ -13,8 +13,8 @@
 // operations below do the file access for the effect's program store.
 #pragma once
 
-#include "host/Variant.h"
 #include "presets/CProgram.h"
+#include "variants/Variant.h"
 
 #include <array>
 #include <cstdint>

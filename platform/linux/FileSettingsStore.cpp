@@ -1,6 +1,6 @@
 #include "platform/linux/FileSettingsStore.h"
 
-#include "presets/FileAccess.h"
+#include "platform/FileAccess.h"
 
 #include <cerrno>
 #include <cstdlib>

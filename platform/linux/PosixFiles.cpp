@@ -1,7 +1,7 @@
 // Whole-file reads that refuse anything but a regular file, and crash-safe
 // file replacement: a temporary file in the same directory, flushed to disk,
 // then renamed over the target in one step.
-#include "presets/FileAccess.h"
+#include "platform/FileAccess.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
 // Stand-in for the message box until the editor brings a window of its own:
 // the message goes to the standard error stream with the box's caption.
-#include "presets/ErrorMessages.h"
+#include "platform/ErrorMessages.h"
 
 #include <cstdio>
 

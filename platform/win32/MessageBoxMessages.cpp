@@ -1,5 +1,5 @@
 // File errors as a modal message box without owner window.
-#include "presets/ErrorMessages.h"
+#include "platform/ErrorMessages.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 // Whole-file reads that refuse anything but a disk file, and crash-safe file
 // replacement: a temporary file in the target's directory, flushed to disk,
 // then moved over the target in one step.
-#include "presets/FileAccess.h"
+#include "platform/FileAccess.h"
 
 #include <windows.h>
 

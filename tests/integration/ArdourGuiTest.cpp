@@ -15,7 +15,7 @@
 #include "tests/integration/WindowTestSupport.h"
 
 #include "editor/Layout.h"
-#include "host/Variant.h"
+#include "variants/Variant.h"
 
 #include <X11/keysym.h>
 

@@ -18,9 +18,9 @@
 #include "tests/integration/WindowTestSupport.h"
 
 #include "editor/Layout.h"
-#include "host/Variant.h"
 #include "platform/software/SoftwareRaster.h"
 #include "resources/SkinIds.h"
+#include "variants/Variant.h"
 
 #include <X11/keysym.h>
 

@@ -2,8 +2,8 @@
 // build's layouts, and refusals that leave the program store untouched.
 #include "PresetTestSupport.h"
 
+#include "platform/FileAccess.h"
 #include "presets/FactoryPresets.h"
-#include "presets/FileAccess.h"
 #include "presets/PresetFiles.h"
 
 #include <cstring>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "effect/Ambrel.h"
-#include "presets/ErrorMessages.h"
+#include "platform/ErrorMessages.h"
 #include "presets/PresetFiles.h"
 
 #include <gtest/gtest.h>

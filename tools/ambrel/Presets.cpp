@@ -1,7 +1,7 @@
 #include "tools/ambrel/Presets.h"
 
+#include "platform/FileAccess.h"
 #include "presets/FactoryPresets.h"
-#include "presets/FileAccess.h"
 #include "presets/PresetFiles.h"
 
 #include <cmath>

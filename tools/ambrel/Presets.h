@@ -4,8 +4,8 @@
 // plug-in's parameters through the effect record.
 #pragma once
 
-#include "host/Variant.h"
 #include "tools/ambrel/PluginHost.h"
+#include "variants/Variant.h"
 
 #include <string>
 #include <utility>

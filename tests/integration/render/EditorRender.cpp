@@ -17,8 +17,8 @@
 #include "editor/AmbrelEditor.h"
 #include "effect/Ambrel.h"
 #include "gui/Platform.h"
-#include "host/Variant.h"
 #include "tools/ambrel/PngFile.h"
+#include "variants/Variant.h"
 
 #include <cstdio>
 #include <cstdlib>

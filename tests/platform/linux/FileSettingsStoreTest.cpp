@@ -5,7 +5,7 @@
 #include "../../presets/PresetTestSupport.h"
 #include "ChildProcess.h"
 #include "effect/Ambrel.h"
-#include "presets/FileAccess.h"
+#include "platform/FileAccess.h"
 
 #include <sys/socket.h>
 #include <sys/stat.h>

@@ -1,7 +1,7 @@
 // Whole-file reads of the preset layer: only regular files are read, never
 // blocking on a FIFO and never reading a device's endless data.
 #include "effect/Ambrel.h"
-#include "presets/FileAccess.h"
+#include "platform/FileAccess.h"
 #include "presets/PresetFiles.h"
 
 #include "../../presets/PresetTestSupport.h"

@@ -1,7 +1,7 @@
 // File replacement and the file operations with Windows paths.
 #include "WinTestHarness.h"
 #include "effect/Ambrel.h"
-#include "presets/FileAccess.h"
+#include "platform/FileAccess.h"
 #include "presets/PresetFiles.h"
 
 #include <windows.h>

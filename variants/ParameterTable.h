@@ -1,12 +1,12 @@
 // Every parameter declared once, as data: its name, label, default, scope,
 // stepping, how its stored value is kept, the function from its normalized
 // value to its value in user units, and how its text is shown. Each build
-// has a table of its own (host/Variant.h); the effect's host strings and
+// has a table of its own (variants/Variant.h); the effect's host strings and
 // getEngineValue, the values the engine receives, the program store and the
 // factory presets read it.
 #pragma once
 
-#include "effect/ParamId.h"
+#include "variants/ParamId.h"
 
 #include <array>
 #include <cmath>

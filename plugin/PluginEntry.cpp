@@ -3,7 +3,7 @@
 // deliverable with AMBREL_VARIANT naming that deliverable's description.
 #include "editor/AmbrelEditor.h"
 #include "effect/Ambrel.h"
-#include "host/Variant.h"
+#include "variants/Variant.h"
 
 #include <new>
 

@@ -5,9 +5,9 @@
 #pragma once
 
 #include "dsp/RingSize.h"
-#include "effect/ParamId.h"
-#include "effect/ParameterTable.h"
 #include "host/vst2abi.h"
+#include "variants/ParamId.h"
+#include "variants/ParameterTable.h"
 
 #include <array>
 
