@@ -1,9 +1,8 @@
-// Messages the user must see when a file cannot be used: a modal message box
-// captioned "Error..." on Windows, a stand-in elsewhere until the editor
-// provides its own.
+// Messages the user must see when a file cannot be used, shown with the
+// caption "Error...". The editor shows them in the window system's message
+// box (gui/Platform.h); tests collect them.
 #pragma once
 
-#include <memory>
 #include <string>
 
 class ErrorMessages {
@@ -13,6 +12,3 @@ public:
     virtual ~ErrorMessages() = default;
     virtual void showError(const std::string& text) = 0;
 };
-
-// The platform's message box.
-std::unique_ptr<ErrorMessages> makeErrorMessages();

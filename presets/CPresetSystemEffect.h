@@ -5,9 +5,9 @@
 #pragma once
 
 #include "host/AudioEffect.h"
+#include "platform/SettingsStore.h"
 #include "presets/CProgram.h"
 #include "presets/PresetDisplay.h"
-#include "presets/SettingsStore.h"
 #include "variants/Variant.h"
 
 #include <memory>

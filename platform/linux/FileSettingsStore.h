@@ -19,7 +19,7 @@
 // the whole file once into a table by name: the cost is linear in its size.
 #pragma once
 
-#include "presets/SettingsStore.h"
+#include "platform/SettingsStore.h"
 
 #include <string>
 #include <string_view>

@@ -13,7 +13,7 @@
 // on one machine share their settings.
 #pragma once
 
-#include "presets/SettingsStore.h"
+#include "platform/SettingsStore.h"
 
 #include <windows.h>
 

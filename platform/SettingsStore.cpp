@@ -1,4 +1,4 @@
-#include "presets/SettingsStore.h"
+#include "platform/SettingsStore.h"
 
 #include <cstring>
 
