@@ -247,6 +247,9 @@ TEST(TypedEntry, ConvertsEachKnobsUnitsAndLimitsTheResult)
     EXPECT_FLOAT_EQ(typed(ParamId::LowFreq, "0"), 0.0f);
     EXPECT_FLOAT_EQ(typed(ParamId::Mix, "75"), 0.75f);
     EXPECT_FLOAT_EQ(typed(ParamId::Knee, "250"), 1.0f);
+    // "-0" is the bottom of the range, not a negative zero the host would
+    // show as -0.0.
+    EXPECT_FALSE(std::signbit(typed(ParamId::Knee, "-0")));
     // Text that is no number counts as 0 (0 dB on Drive is the middle);
     // both decimal marks and a trailing unit are understood.
     EXPECT_FLOAT_EQ(typed(ParamId::Drive, "loud"), 0.5f);
