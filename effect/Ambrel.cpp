@@ -43,11 +43,12 @@ Ambrel::Ambrel(audioMasterCallback audioMaster, const Variant& variant, EditorFa
 
     sampleRate = clampSampleRate(sampleRate);
 
-    // FAT starts off, and the host hears of it.
+    // FAT starts off, and the host hears of it. The slots keep the factory
+    // table the program store filled them with: FAT is 0 in every preset, and
+    // the editor settings lie beyond the program values.
     if (variant.hasFat)
         setParameterAutomated(variant.index(ParamId::Fat), 0.0f);
 
-    loadFactoryPresets();
     selectPreset(0);
 
     suspend();

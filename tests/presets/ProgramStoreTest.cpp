@@ -77,6 +77,19 @@ TEST_P(ProgramStore, ShowsTheHostOneProgramNamedAfterTheWorkingProgram)
     EXPECT_EQ(effect->programs()[0].getParameter(v().numParams), -1.0f);
 }
 
+TEST_P(ProgramStore, AFreshEffectHoldsTheFactoryTableInEverySlot)
+{
+    // Construction announces FAT off and applies the editor settings; neither
+    // may leave a slot differing from the table.
+    const FactoryPresetTable table = factoryPresets(v());
+    for (int slot = 0; slot < CPresetSystemEffect::kNumSlots; ++slot) {
+        const FactoryPreset& row = table[static_cast<size_t>(slot)];
+        EXPECT_STREQ(effect->programs()[slot].name(), row.name) << slot;
+        for (int i = 0; i < v().numParams; ++i)
+            EXPECT_EQ(effect->programs()[slot].getParameter(i), row.values[static_cast<size_t>(i)]) << slot << "/" << i;
+    }
+}
+
 TEST_P(ProgramStore, SelectingAPresetTellsTheHostEveryParameterThenUpdatesTheDisplay)
 {
     // A value the effect quantizes tells the read-back automation from the given one.
