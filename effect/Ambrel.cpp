@@ -51,6 +51,12 @@ Ambrel::Ambrel(audioMasterCallback audioMaster, const Variant& variant, EditorFa
 
     selectPreset(0);
 
+    // The lifecycle sequence below is what hosts and the editor see: latency
+    // reports, the editor's notices, the knob mode re-applied, the suspended
+    // flag. Its engine resets are not seen: nothing is processed in between,
+    // and each one recomputes the whole engine from the parameters and the
+    // rate. Only the last counts, so it alone runs, once the sequence is done.
+    engineResetDeferred_ = true;
     suspend();
     resume();
 
@@ -70,6 +76,8 @@ Ambrel::Ambrel(audioMasterCallback audioMaster, const Variant& variant, EditorFa
     suspend();
     resume();
     suspend();
+    engineResetDeferred_ = false;
+    resetEngine(true);
 }
 
 Ambrel::~Ambrel()
@@ -161,6 +169,12 @@ double Ambrel::getLatencyMs()
     return getLatencySamples() * 1000.0 / fs;
 }
 
+void Ambrel::resetEngine(bool clearMeters)
+{
+    if (!engineResetDeferred_)
+        engine_->reset(sampleRate, clearMeters);
+}
+
 void Ambrel::setSampleRate(float rate)
 {
     sampleRate = rate;
@@ -175,7 +189,7 @@ void Ambrel::resume()
     if (!(sampleRate >= kMinRate && sampleRate <= kMaxRate))
         sampleRate = kFallbackRate;
     setInitialDelay(getLatencySamples());
-    engine_->reset(sampleRate, false);
+    resetEngine(false);
     if (AmbrelEditorEvents* events = editorEvents())
         events->latencyChanged();
     suspended_ = false;
@@ -184,7 +198,7 @@ void Ambrel::resume()
 void Ambrel::suspend()
 {
     sampleRate = clampSampleRate(sampleRate);
-    engine_->reset(sampleRate, true);
+    resetEngine(true);
     // Re-apply the knob mode so the editor picks it up again.
     const VstInt32 knobMode = variant_.index(ParamId::KnobMode);
     setParameter(knobMode, getParameter(knobMode));

@@ -87,6 +87,9 @@ private:
 
     // Lifecycle helpers.
     static float clampSampleRate(float sampleRate);
+    // The engine reset of suspend and resume, at the current sample rate;
+    // nothing while construction defers it.
+    void resetEngine(bool clearMeters);
     void applyEditorSettings();
     AmbrelEditorEvents* editorEvents() const;
 
@@ -103,4 +106,5 @@ private:
     std::atomic<float> stereoSelectorValue_{0.0f};
     std::atomic<bool> knobModeChanged_{false};
     bool suspended_ = false;
+    bool engineResetDeferred_ = false;
 };

@@ -52,6 +52,30 @@ TEST(Lifecycle, ConstructionTellsTheHostOfFatOnlyWhereItExists)
     }
 }
 
+TEST(Lifecycle, ProcessingStraightAfterConstructionSoundsAsAfterAResume)
+{
+    // Construction leaves the engine fully reset, so a host that processes
+    // before its first resume hears exactly what a resumed effect gives.
+    const Stereo in = programSignal(6000, 0.9);
+    for (const Variant* v : {&variants::kAmbrel2, &variants::kAmbrel}) {
+        Ambrel fresh(nullptr, *v);
+        Ambrel resumed(nullptr, *v);
+        resumed.resume();
+        std::vector<Stereo> out;
+        for (Ambrel* fx : {&fresh, &resumed}) {
+            fx->setEditorOpen(true);
+            Stereo o(in.size());
+            double* ins[2] = {const_cast<double*>(in.l.data()), const_cast<double*>(in.r.data())};
+            double* outs[2] = {o.l.data(), o.r.data()};
+            fx->processDoubleReplacing(ins, outs, static_cast<VstInt32>(in.size()));
+            out.push_back(o);
+        }
+        EXPECT_EQ(out[0].l, out[1].l) << v->effectName;
+        EXPECT_EQ(out[0].r, out[1].r) << v->effectName;
+        EXPECT_EQ(fresh.getMeterValue(0), resumed.getMeterValue(0)) << v->effectName;
+    }
+}
+
 TEST(Lifecycle, ResumeWithoutSuspendRunsAFullSuspendFirst)
 {
     ProcessingRig rig;
