@@ -12,7 +12,10 @@
 
 namespace {
 
-const std::string kChecksumFile = (std::filesystem::path(__FILE__).parent_path() / "render-checksums.txt").string();
+// The source folder comes from the build: __FILE__ may be relative to the
+// compiler's folder (ccache's base directory makes it so), not the test's.
+const std::string kChecksumFile =
+    (std::filesystem::path(AMBREL_TEST_SOURCE_DIR) / "effect" / "render-checksums.txt").string();
 
 // Sets AMBREL_SIMD for the test's duration.
 class ForcedSimd {
