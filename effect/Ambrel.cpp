@@ -1,5 +1,7 @@
 #include "effect/Ambrel.h"
 
+#include "BuildVersion.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -125,6 +127,11 @@ bool Ambrel::getProductString(char* text)
 {
     copyText(text, variant_.productString, kVstMaxProductStrLen);
     return true;
+}
+
+VstInt32 Ambrel::getVendorVersion()
+{
+    return build_version::kVendorVersion;
 }
 
 static bool pinProperties(VstInt32 index, VstPinProperties* properties, const char* format)

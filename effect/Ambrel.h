@@ -43,7 +43,7 @@ public:
     bool getEffectName(char* name) override;
     bool getVendorString(char* text) override;
     bool getProductString(char* text) override;
-    VstInt32 getVendorVersion() override { return 2310; }
+    VstInt32 getVendorVersion() override;
     VstPlugCategory getPlugCategory() override { return kPlugCategMastering; }
     bool getInputProperties(VstInt32 index, VstPinProperties* properties) override;
     bool getOutputProperties(VstInt32 index, VstPinProperties* properties) override;
