@@ -84,13 +84,13 @@ build() {
 configure_all() {
     local tests=$1
     mkdir -p "$BUILD"
-    configure "$BUILD/linux" -DAMBREL_BUILD_TESTS="$tests" -DAMBREL_BUILD_BENCH="$tests" -DAMBREL_SANITIZE= \
+    configure "$BUILD/linux" -DBUILD_TESTING="$tests" -DAMBREL_BUILD_BENCH="$tests" -DAMBREL_SANITIZE= \
         -DAMBREL_WIN32_DIR="$BUILD/win-i686" -DAMBREL_WIN64_DIR="$BUILD/win-x86_64" \
         -DAMBREL_WINEPREFIX="$BUILD/wineprefix"
     configure "$BUILD/win-i686" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-mingw-i686.cmake" \
-        -DAMBREL_BUILD_TESTS="$tests"
+        -DBUILD_TESTING="$tests"
     configure "$BUILD/win-x86_64" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-mingw-x86_64.cmake" \
-        -DAMBREL_BUILD_TESTS="$tests"
+        -DBUILD_TESTING="$tests"
 }
 
 build_targets() {
