@@ -81,16 +81,21 @@ build() {
     fi
 }
 
+# The install layout of the main job: the Linux plug-ins into ~/.vst, the
+# Windows ones into out/VstPlugins/32-bit and 64-bit, the tools into out/bin.
 configure_all() {
     local tests=$1
     mkdir -p "$BUILD"
     configure "$BUILD/linux" -DBUILD_TESTING="$tests" -DAMBREL_BUILD_BENCH="$tests" -DAMBREL_SANITIZE= \
         -DAMBREL_WIN32_DIR="$BUILD/win-i686" -DAMBREL_WIN64_DIR="$BUILD/win-x86_64" \
-        -DAMBREL_WINEPREFIX="$BUILD/wineprefix"
+        -DAMBREL_WINEPREFIX="$BUILD/wineprefix" \
+        -DCMAKE_INSTALL_PREFIX="$ROOT/out" -DAMBREL_INSTALL_VSTDIR="$HOME/.vst"
     configure "$BUILD/win-i686" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-mingw-i686.cmake" \
-        -DBUILD_TESTING="$tests"
+        -DBUILD_TESTING="$tests" -DCMAKE_INSTALL_PREFIX="$ROOT/out" \
+        -DAMBREL_INSTALL_VSTDIR=VstPlugins/32-bit -DAMBREL_TOOL_INSTALL_NAME=ambrel-win32
     configure "$BUILD/win-x86_64" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-mingw-x86_64.cmake" \
-        -DBUILD_TESTING="$tests"
+        -DBUILD_TESTING="$tests" -DCMAKE_INSTALL_PREFIX="$ROOT/out" \
+        -DAMBREL_INSTALL_VSTDIR=VstPlugins/64-bit -DAMBREL_TOOL_INSTALL_NAME=ambrel-win64
 }
 
 build_targets() {
@@ -107,14 +112,10 @@ main_job() {
     build_targets NurAmbrel2 NurAmbrel ambrel
 
     step "Installing the plug-ins"
-    mkdir -p "$HOME/.vst" "$ROOT/out/VstPlugins/32-bit" "$ROOT/out/VstPlugins/64-bit" "$ROOT/out/bin"
-    cp "$BUILD/linux/NurAmbrel2.so" "$BUILD/linux/NurAmbrel.so" "$HOME/.vst/"
-    cp "$BUILD/win-i686/NurAmbrel2.dll" "$BUILD/win-i686/NurAmbrel.dll" "$ROOT/out/VstPlugins/32-bit/"
-    cp "$BUILD/win-x86_64/NurAmbrel2.dll" "$BUILD/win-x86_64/NurAmbrel.dll" "$ROOT/out/VstPlugins/64-bit/"
-    for dir in "$HOME/.vst" "$ROOT/out/VstPlugins"; do cp "$BUILD/linux/resources/OFL-LiberationFonts.txt" "$dir/"; done
-    cp "$BUILD/linux/tools/ambrel" "$ROOT/out/bin/ambrel"
-    cp "$BUILD/win-i686/tools/ambrel.exe" "$ROOT/out/bin/ambrel-win32.exe"
-    cp "$BUILD/win-x86_64/tools/ambrel.exe" "$ROOT/out/bin/ambrel-win64.exe"
+    local target
+    for target in linux win-i686 win-x86_64; do
+        cmake --install "$BUILD/$target"
+    done
     echo "Linux:   $HOME/.vst/NurAmbrel2.so, $HOME/.vst/NurAmbrel.so"
     echo "Windows: $ROOT/out/VstPlugins/32-bit/*.dll and $ROOT/out/VstPlugins/64-bit/*.dll"
     echo "Tools:   $ROOT/out/bin/ambrel (Linux), ambrel-win32.exe, ambrel-win64.exe"
