@@ -143,9 +143,9 @@ TEST_P(PresetStrip, ElevenControlsOnTheFrameInOrderWithTheirClassesTagsRectangle
     CTextEdit* field = editor->nameField();
     EXPECT_EQ(field->getText(), "Current");
     EXPECT_EQ(field->getBackOffset(), CPoint(176, 444));
-    EXPECT_EQ(field->getBackColor(), CColor(207, 222, 235, 255));
-    EXPECT_EQ(field->getFontColor(), CColor(76, 76, 72, 255));
-    EXPECT_EQ(field->getFrameColor(), CColor(76, 76, 72, 255));
+    EXPECT_EQ(field->getBackColor(), (CColor{207, 222, 235, 255}));
+    EXPECT_EQ(field->getFontColor(), (CColor{76, 76, 72, 255}));
+    EXPECT_EQ(field->getFrameColor(), (CColor{76, 76, 72, 255}));
     EXPECT_EQ(field->getFont(), kNormalFontSmall);
     EXPECT_EQ(field->getHoriAlign(), kCenterText);
     EXPECT_EQ(editor->presetMenu()->getStyle(), kCheckStyle | kNoDrawStyle);

@@ -93,7 +93,6 @@ private:
     // TrueColor channel placement.
     int redShift_ = 16, greenShift_ = 8, blueShift_ = 0;
     int redBits_ = 8, greenBits_ = 8, blueBits_ = 8;
-    bool direct_ = false; // 32-bit xRGB in host byte order: rows are copied as they are
 };
 
 // Virtual keys and modifiers of VstKeyCode.
