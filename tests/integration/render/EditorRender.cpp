@@ -172,7 +172,7 @@ bool parseArguments(int argc, char** argv, Options& o)
     else
         return false;
     o.out = argv[2];
-    for (int i = 3; i < argc; ++i) {
+    for (int i = 3; i < argc; i += 2) {
         const std::string a = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         if (!value)
@@ -207,7 +207,6 @@ bool parseArguments(int argc, char** argv, Options& o)
         } else {
             return false;
         }
-        ++i;
     }
     return true;
 }
