@@ -1,6 +1,7 @@
 #include "gui/CControl.h"
 
 #include "gui/CFrame.h"
+#include "gui/Utf8.h"
 
 #include <algorithm>
 #include <cmath>
@@ -19,21 +20,7 @@ constexpr float kPi = std::numbers::pi_v<float>;
 // sequence, and turns control characters (a pasted line break) into spaces.
 void cleanText(std::string& text, size_t maxBytes)
 {
-    if (text.size() > maxBytes) {
-        size_t end = maxBytes;
-        // Step back over continuation bytes to the start of the cut sequence
-        // when that sequence does not fit.
-        size_t start = end;
-        while (start > 0 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80)
-            --start;
-        if (start < end) {
-            unsigned char lead = static_cast<unsigned char>(text[start]);
-            size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-            if (start + length > end)
-                end = start;
-        }
-        text.resize(end);
-    }
+    text.resize(utf8Prefix(text.data(), text.size(), maxBytes));
     for (char& c : text)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
             c = ' ';

@@ -1,6 +1,7 @@
 #include "presets/CPresetSystemEditor.h"
 
 #include "editor/Layout.h"
+#include "gui/Utf8.h"
 #include "platform/ErrorMessages.h"
 #include "presets/CPresetSystemEffect.h"
 #include "presets/PresetFiles.h"
@@ -28,19 +29,7 @@ constexpr const char* kCannotSaveMessage = "Error #04: The file could not be sav
 std::string cutName(const char* text, size_t maxBytes)
 {
     std::string name = text ? text : "";
-    if (name.size() <= maxBytes)
-        return name;
-    size_t end = maxBytes;
-    size_t start = end;
-    while (start > 0 && (static_cast<unsigned char>(name[start]) & 0xC0) == 0x80)
-        --start;
-    if (start < end) {
-        const unsigned char lead = static_cast<unsigned char>(name[start]);
-        const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-        if (start + length > end)
-            end = start;
-    }
-    name.resize(end);
+    name.resize(utf8Prefix(name.data(), name.size(), maxBytes));
     return name;
 }
 

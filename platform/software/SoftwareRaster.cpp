@@ -1,5 +1,7 @@
 #include "platform/software/SoftwareRaster.h"
 
+#include "gui/Utf8.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -72,44 +74,13 @@ Image fromDecoded(skin::DecodedImage&& decoded)
 
 uint32_t nextCodePoint(const char* text, size_t& at)
 {
-    const auto* s = reinterpret_cast<const unsigned char*>(text);
-    const unsigned char c = s[at];
-    if (c == 0)
+    if (text[at] == 0)
         return 0;
-    int length = 0;
-    uint32_t cp = 0;
-    if (c < 0x80) {
-        ++at;
-        return c;
-    } else if (c >= 0xC2 && c <= 0xDF) {
-        length = 2;
-        cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        length = 3;
-        cp = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        length = 4;
-        cp = c & 0x07;
-    }
-    if (length == 0) {
-        ++at;
-        return c; // not a lead byte: Latin-1
-    }
-    for (int i = 1; i < length; ++i) {
-        const unsigned char next = s[at + static_cast<size_t>(i)];
-        if ((next & 0xC0) != 0x80) {
-            ++at;
-            return c;
-        }
-        cp = (cp << 6) | (next & 0x3F);
-    }
-    // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-    if ((length == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (length == 4 && (cp < 0x10000 || cp > 0x10FFFF))) {
-        ++at;
-        return c;
-    }
-    at += static_cast<size_t>(length);
-    return cp;
+    // A sequence has four bytes at most; the terminating zero ends it early.
+    size_t size = at + 1;
+    while (size < at + 4 && text[size])
+        ++size;
+    return VSTGUI::nextUtf8(text, size, at);
 }
 
 // --- SoftwareBitmap ----------------------------------------------------------

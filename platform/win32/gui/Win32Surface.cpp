@@ -7,6 +7,7 @@
 // a monochrome mask and raster operations otherwise. Text is GDI's.
 #include "Win32Gui.h"
 
+#include "gui/Utf8.h"
 #include "resources/Skin.h"
 
 #include <algorithm>
@@ -86,29 +87,8 @@ std::wstring widen(const std::string& text)
 {
     std::wstring out;
     out.reserve(text.size());
-    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-    const size_t n = text.size();
-    for (size_t i = 0; i < n;) {
-        const unsigned char c = s[i];
-        uint32_t cp = c;
-        size_t length = 1;
-        if (c >= 0xC2 && c <= 0xF4) {
-            const size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
-            uint32_t value = c & (0xFF >> (need + 1));
-            bool valid = i + need <= n;
-            for (size_t k = 1; valid && k < need; ++k) {
-                if ((s[i + k] & 0xC0) != 0x80)
-                    valid = false;
-                else
-                    value = (value << 6) | (s[i + k] & 0x3F);
-            }
-            // No overlong forms, surrogates or values past U+10FFFF.
-            static constexpr uint32_t kMinimum[5] = {0, 0, 0x80, 0x800, 0x10000};
-            if (valid && value >= kMinimum[need] && value <= 0x10FFFF && (value < 0xD800 || value > 0xDFFF)) {
-                cp = value;
-                length = need;
-            }
-        }
+    for (size_t i = 0; i < text.size();) {
+        uint32_t cp = nextUtf8(text.data(), text.size(), i);
         if (cp >= 0x10000) {
             cp -= 0x10000;
             out.push_back(static_cast<wchar_t>(0xD800 + (cp >> 10)));
@@ -116,7 +96,6 @@ std::wstring widen(const std::string& text)
         } else {
             out.push_back(static_cast<wchar_t>(cp));
         }
-        i += length;
     }
     return out;
 }
