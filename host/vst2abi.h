@@ -278,6 +278,25 @@ struct VstKeyCode {
     unsigned char modifier;
 };
 
+// VstKeyCode::virt: the keys that are named by a number rather than by the
+// character they type.
+enum VstVirtualKey : unsigned char {
+    kVKeyBack = 1, kVKeyTab = 2, kVKeyClear = 3, kVKeyReturn = 4, kVKeyPause = 5, kVKeyEscape = 6,
+    kVKeySpace = 7, kVKeyNext = 8, kVKeyEnd = 9, kVKeyHome = 10, kVKeyLeft = 11, kVKeyUp = 12, kVKeyRight = 13,
+    kVKeyDown = 14, kVKeyPageUp = 15, kVKeyPageDown = 16, kVKeySelect = 17, kVKeyPrint = 18, kVKeyEnter = 19,
+    kVKeySnapshot = 20, kVKeyInsert = 21, kVKeyDelete = 22, kVKeyHelp = 23, kVKeyNumpad0 = 24, kVKeyNumpad9 = 33,
+    kVKeyMultiply = 34, kVKeyAdd = 35, kVKeySeparator = 36, kVKeySubtract = 37, kVKeyDecimal = 38,
+    kVKeyDivide = 39, kVKeyF1 = 40, kVKeyF12 = 51, kVKeyNumLock = 52, kVKeyScroll = 53, kVKeyShift = 54,
+    kVKeyControl = 55, kVKeyAlt = 56, kVKeyEquals = 57,
+};
+// VstKeyCode::modifier bits.
+enum VstModifierKey : unsigned char {
+    kModifierShift = 1,
+    kModifierAlternate = 2,
+    kModifierCommand = 4,
+    kModifierControl = 8,
+};
+
 // Record layout checks. A host built against the published interface reads
 // these offsets directly, so any drift here breaks every host at once.
 static_assert(sizeof(VstPinProperties) == 128);

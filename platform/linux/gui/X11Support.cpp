@@ -468,53 +468,53 @@ VstKeyCode keyCodeFor(KeySym keysym, unsigned int state, unsigned int alt)
 {
     VstKeyCode key{0, 0, 0};
     if (state & ShiftMask)
-        key.modifier |= kModShift;
+        key.modifier |= kModifierShift;
     if (state & alt)
-        key.modifier |= kModAlternate;
+        key.modifier |= kModifierAlternate;
     if (state & ControlMask)
-        key.modifier |= kModControl;
+        key.modifier |= kModifierControl;
     if (keysym >= XK_F1 && keysym <= XK_F12) {
-        key.virt = static_cast<unsigned char>(kVkF1 + (keysym - XK_F1));
+        key.virt = static_cast<unsigned char>(kVKeyF1 + (keysym - XK_F1));
         return key;
     }
     if (keysym >= XK_KP_0 && keysym <= XK_KP_9) {
-        key.virt = static_cast<unsigned char>(kVkNumpad0 + (keysym - XK_KP_0));
+        key.virt = static_cast<unsigned char>(kVKeyNumpad0 + (keysym - XK_KP_0));
         return key;
     }
     switch (keysym) {
-    case XK_BackSpace: key.virt = kVkBack; break;
-    case XK_Tab: case XK_ISO_Left_Tab: key.virt = kVkTab; break;
-    case XK_Clear: key.virt = kVkClear; break;
-    case XK_Return: key.virt = kVkReturn; break;
-    case XK_Pause: key.virt = kVkPause; break;
-    case XK_Escape: key.virt = kVkEscape; break;
-    case XK_space: key.virt = kVkSpace; key.character = ' '; break;
-    case XK_End: case XK_KP_End: key.virt = kVkEnd; break;
-    case XK_Home: case XK_KP_Home: key.virt = kVkHome; break;
-    case XK_Left: case XK_KP_Left: key.virt = kVkLeft; break;
-    case XK_Up: case XK_KP_Up: key.virt = kVkUp; break;
-    case XK_Right: case XK_KP_Right: key.virt = kVkRight; break;
-    case XK_Down: case XK_KP_Down: key.virt = kVkDown; break;
-    case XK_Page_Up: case XK_KP_Page_Up: key.virt = kVkPageUp; break;
-    case XK_Page_Down: case XK_KP_Page_Down: key.virt = kVkPageDown; break;
-    case XK_Select: key.virt = kVkSelect; break;
-    case XK_Print: key.virt = kVkPrint; break;
-    case XK_KP_Enter: key.virt = kVkEnter; break;
-    case XK_Insert: case XK_KP_Insert: key.virt = kVkInsert; break;
-    case XK_Delete: case XK_KP_Delete: key.virt = kVkDelete; break;
-    case XK_Help: key.virt = kVkHelp; break;
-    case XK_KP_Multiply: key.virt = kVkMultiply; break;
-    case XK_KP_Add: key.virt = kVkAdd; break;
-    case XK_KP_Separator: key.virt = kVkSeparator; break;
-    case XK_KP_Subtract: key.virt = kVkSubtract; break;
-    case XK_KP_Decimal: key.virt = kVkDecimal; break;
-    case XK_KP_Divide: key.virt = kVkDivide; break;
-    case XK_Num_Lock: key.virt = kVkNumLock; break;
-    case XK_Scroll_Lock: key.virt = kVkScroll; break;
-    case XK_Shift_L: case XK_Shift_R: key.virt = kVkShift; break;
-    case XK_Control_L: case XK_Control_R: key.virt = kVkControl; break;
-    case XK_Alt_L: case XK_Alt_R: case XK_Meta_L: case XK_Meta_R: key.virt = kVkAlt; break;
-    case XK_KP_Equal: key.virt = kVkEquals; break;
+    case XK_BackSpace: key.virt = kVKeyBack; break;
+    case XK_Tab: case XK_ISO_Left_Tab: key.virt = kVKeyTab; break;
+    case XK_Clear: key.virt = kVKeyClear; break;
+    case XK_Return: key.virt = kVKeyReturn; break;
+    case XK_Pause: key.virt = kVKeyPause; break;
+    case XK_Escape: key.virt = kVKeyEscape; break;
+    case XK_space: key.virt = kVKeySpace; key.character = ' '; break;
+    case XK_End: case XK_KP_End: key.virt = kVKeyEnd; break;
+    case XK_Home: case XK_KP_Home: key.virt = kVKeyHome; break;
+    case XK_Left: case XK_KP_Left: key.virt = kVKeyLeft; break;
+    case XK_Up: case XK_KP_Up: key.virt = kVKeyUp; break;
+    case XK_Right: case XK_KP_Right: key.virt = kVKeyRight; break;
+    case XK_Down: case XK_KP_Down: key.virt = kVKeyDown; break;
+    case XK_Page_Up: case XK_KP_Page_Up: key.virt = kVKeyPageUp; break;
+    case XK_Page_Down: case XK_KP_Page_Down: key.virt = kVKeyPageDown; break;
+    case XK_Select: key.virt = kVKeySelect; break;
+    case XK_Print: key.virt = kVKeyPrint; break;
+    case XK_KP_Enter: key.virt = kVKeyEnter; break;
+    case XK_Insert: case XK_KP_Insert: key.virt = kVKeyInsert; break;
+    case XK_Delete: case XK_KP_Delete: key.virt = kVKeyDelete; break;
+    case XK_Help: key.virt = kVKeyHelp; break;
+    case XK_KP_Multiply: key.virt = kVKeyMultiply; break;
+    case XK_KP_Add: key.virt = kVKeyAdd; break;
+    case XK_KP_Separator: key.virt = kVKeySeparator; break;
+    case XK_KP_Subtract: key.virt = kVKeySubtract; break;
+    case XK_KP_Decimal: key.virt = kVKeyDecimal; break;
+    case XK_KP_Divide: key.virt = kVKeyDivide; break;
+    case XK_Num_Lock: key.virt = kVKeyNumLock; break;
+    case XK_Scroll_Lock: key.virt = kVKeyScroll; break;
+    case XK_Shift_L: case XK_Shift_R: key.virt = kVKeyShift; break;
+    case XK_Control_L: case XK_Control_R: key.virt = kVKeyControl; break;
+    case XK_Alt_L: case XK_Alt_R: case XK_Meta_L: case XK_Meta_R: key.virt = kVKeyAlt; break;
+    case XK_KP_Equal: key.virt = kVKeyEquals; break;
     default: {
         const uint32_t cp = keysymToUnicode(keysym);
         key.character = static_cast<VstInt32>(cp);

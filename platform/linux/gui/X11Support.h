@@ -95,17 +95,6 @@ private:
     int redBits_ = 8, greenBits_ = 8, blueBits_ = 8;
 };
 
-// Virtual keys and modifiers of VstKeyCode.
-enum VstVirtualKey : unsigned char {
-    kVkBack = 1, kVkTab = 2, kVkClear = 3, kVkReturn = 4, kVkPause = 5, kVkEscape = 6, kVkSpace = 7,
-    kVkNext = 8, kVkEnd = 9, kVkHome = 10, kVkLeft = 11, kVkUp = 12, kVkRight = 13, kVkDown = 14,
-    kVkPageUp = 15, kVkPageDown = 16, kVkSelect = 17, kVkPrint = 18, kVkEnter = 19, kVkSnapshot = 20,
-    kVkInsert = 21, kVkDelete = 22, kVkHelp = 23, kVkNumpad0 = 24, kVkMultiply = 34, kVkAdd = 35,
-    kVkSeparator = 36, kVkSubtract = 37, kVkDecimal = 38, kVkDivide = 39, kVkF1 = 40, kVkNumLock = 52,
-    kVkScroll = 53, kVkShift = 54, kVkControl = 55, kVkAlt = 56, kVkEquals = 57,
-};
-enum VstModifier : unsigned char { kModShift = 1, kModAlternate = 2, kModCommand = 4, kModControl = 8 };
-
 // The modifier bit that carries Alt on this display (Mod1Mask on nearly all).
 unsigned int altMask(Display* display);
 // A key event's keysym and state as a VstKeyCode.

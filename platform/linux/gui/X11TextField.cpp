@@ -403,21 +403,21 @@ bool TextField::handleKey(const VstKeyCode& key, bool down)
 {
     if (closing_ || !valid())
         return false;
-    const bool ctrl = (key.modifier & (kModControl | kModCommand)) != 0;
-    const bool shift = (key.modifier & kModShift) != 0;
+    const bool ctrl = (key.modifier & (kModifierControl | kModifierCommand)) != 0;
+    const bool shift = (key.modifier & kModifierShift) != 0;
     Action action = Action::kNone;
     std::string text;
     switch (key.virt) {
-    case kVkReturn: case kVkEnter: action = Action::kCommit; break;
-    case kVkEscape: action = Action::kCancel; break;
-    case kVkBack: action = Action::kBackspace; break;
-    case kVkDelete: action = shift ? Action::kCut : Action::kDelete; break;
-    case kVkInsert: action = shift ? Action::kPaste : (ctrl ? Action::kCopy : Action::kNone); break;
-    case kVkLeft: action = Action::kLeft; break;
-    case kVkRight: action = Action::kRight; break;
-    case kVkHome: action = Action::kHome; break;
-    case kVkEnd: action = Action::kEnd; break;
-    case kVkSpace: action = Action::kInsert; text = " "; break;
+    case kVKeyReturn: case kVKeyEnter: action = Action::kCommit; break;
+    case kVKeyEscape: action = Action::kCancel; break;
+    case kVKeyBack: action = Action::kBackspace; break;
+    case kVKeyDelete: action = shift ? Action::kCut : Action::kDelete; break;
+    case kVKeyInsert: action = shift ? Action::kPaste : (ctrl ? Action::kCopy : Action::kNone); break;
+    case kVKeyLeft: action = Action::kLeft; break;
+    case kVKeyRight: action = Action::kRight; break;
+    case kVKeyHome: action = Action::kHome; break;
+    case kVKeyEnd: action = Action::kEnd; break;
+    case kVKeySpace: action = Action::kInsert; text = " "; break;
     case 0:
         if (key.character >= 32 && ctrl) {
             switch (key.character | 0x20) {
@@ -427,7 +427,7 @@ bool TextField::handleKey(const VstKeyCode& key, bool down)
             case 'v': action = Action::kPaste; break;
             default: break;
             }
-        } else if (key.character >= 32 && !(key.modifier & kModAlternate)) {
+        } else if (key.character >= 32 && !(key.modifier & kModifierAlternate)) {
             action = Action::kInsert;
             appendUtf8(text, static_cast<uint32_t>(key.character));
         }

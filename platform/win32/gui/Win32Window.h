@@ -14,16 +14,6 @@ class EditField;
 class DropTarget;
 struct MenuSession;
 
-// Key numbers of the VST 2.4 interface (VstKeyCode::virt and ::modifier).
-enum VstVirtualKey : unsigned char {
-    kVKeyBack = 1, kVKeyTab, kVKeyClear, kVKeyReturn, kVKeyPause, kVKeyEscape, kVKeySpace, kVKeyNext, kVKeyEnd,
-    kVKeyHome, kVKeyLeft, kVKeyUp, kVKeyRight, kVKeyDown, kVKeyPageUp, kVKeyPageDown, kVKeySelect, kVKeyPrint,
-    kVKeyEnter, kVKeySnapshot, kVKeyInsert, kVKeyDelete, kVKeyHelp, kVKeyNumpad0, kVKeyNumpad9 = kVKeyNumpad0 + 9,
-    kVKeyMultiply, kVKeyAdd, kVKeySeparator, kVKeySubtract, kVKeyDecimal, kVKeyDivide, kVKeyF1,
-    kVKeyF12 = kVKeyF1 + 11, kVKeyNumLock, kVKeyScroll, kVKeyShift, kVKeyControl, kVKeyAlt, kVKeyEquals,
-};
-enum VstModifierKey : unsigned char { kModifierShift = 1, kModifierAlternate = 2, kModifierCommand = 4, kModifierControl = 8 };
-
 // A key message's VstKeyCode (virtual key, or the character it types).
 VstKeyCode keyCodeFromMessage(WPARAM virtualKey, LPARAM flags);
 

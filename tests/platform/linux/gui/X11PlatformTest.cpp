@@ -487,20 +487,20 @@ TEST_F(X11Platform, TextFieldTakesHostKeysOnceAndKeepsAtMost255Characters)
     EXPECT_TRUE(rig.field->handleKey(VstKeyCode{'q', 0, 0}, true));
     pumpFor(*rig.window, 100);
     EXPECT_EQ(rig.field->getText(), "aq");
-    EXPECT_TRUE(rig.field->handleKey(VstKeyCode{0, x11gui::kVkBack, 0}, true));
+    EXPECT_TRUE(rig.field->handleKey(VstKeyCode{0, kVKeyBack, 0}, true));
     EXPECT_EQ(rig.field->getText(), "a");
     // Keys a single-line field has no use for stay with the host.
-    EXPECT_FALSE(rig.field->handleKey(VstKeyCode{0, x11gui::kVkTab, 0}, true));
-    EXPECT_FALSE(rig.field->handleKey(VstKeyCode{0, x11gui::kVkF1 + 4, 0}, true));
+    EXPECT_FALSE(rig.field->handleKey(VstKeyCode{0, kVKeyTab, 0}, true));
+    EXPECT_FALSE(rig.field->handleKey(VstKeyCode{0, kVKeyF1 + 4, 0}, true));
     for (int i = 0; i < 300; ++i)
         rig.field->handleKey(VstKeyCode{'z', 0, 0}, true);
     EXPECT_EQ(rig.field->getText().size(), 255u);
     // Multi-byte characters are never cut in half.
-    rig.field->handleKey(VstKeyCode{'a', 0, x11gui::kModControl}, true);
+    rig.field->handleKey(VstKeyCode{'a', 0, kModifierControl}, true);
     for (int i = 0; i < 200; ++i)
         rig.field->handleKey(VstKeyCode{0xE9, 0, 0}, true);
     EXPECT_EQ(rig.field->getText().size(), 254u);
-    EXPECT_TRUE(rig.field->handleKey(VstKeyCode{0, x11gui::kVkReturn, 0}, true));
+    EXPECT_TRUE(rig.field->handleKey(VstKeyCode{0, kVKeyReturn, 0}, true));
     EXPECT_EQ(rig.fieldRecorder.closes, std::vector<bool>{true});
 }
 
