@@ -44,10 +44,7 @@ void CAnimKnob2::resetToDefault(CDrawContext* context)
 
 void CAnimKnob2::mouse(CDrawContext* context, CPoint& where, long buttons)
 {
-    if (!mouseEnabled_)
-        return;
-    buttons = resolveButtons(context, buttons);
-    if (!(buttons & kLButton))
+    if (!leftPress(context, buttons))
         return;
     if (buttons == (kControl | kLButton)) {
         isDoubleClick(); // a reset counts as a click for the double-click timing
@@ -66,7 +63,6 @@ void CAnimKnob2::track(CDrawContext* context, const CPoint& where, long buttons,
 {
     remember();
     const float range = max_ - min_;
-    const float halfRange = range * 0.5f;
     const bool linear = (frame_ && frame_->getKnobMode() == kLinearMode) != ((buttons & kAlt) != 0);
     auto coefficientFor = [range](long state) {
         return range / ((state & kShift) ? kFineLinearSpan : kLinearSpan);
@@ -88,10 +84,7 @@ void CAnimKnob2::track(CDrawContext* context, const CPoint& where, long buttons,
     long previousButtons = buttons;
     long distance2 = 0; // drag distance in half units: up counts two, right one
     float reported = getValue();
-    while (frame_) {
-        const long state = currentButtons(context);
-        if (!(state & kLButton))
-            break;
+    trackMouse(context, p, -1, leftButtonHeld, [&](const CPoint& p, long state) {
         const bool moved = p.h != previous.h || p.v != previous.v;
         if (linear) {
             distance2 += 2 * static_cast<long>(previous.v - p.v) + static_cast<long>(p.h - previous.h);
@@ -105,16 +98,7 @@ void CAnimKnob2::track(CDrawContext* context, const CPoint& where, long buttons,
             }
             setValue(std::clamp(entryValue + d * coefficient, min_, max_));
         } else {
-            CPoint local(p.h - size_.left, p.v - size_.top);
-            const float v = valueFromPoint(local);
-            if (old - v > halfRange)
-                setValue(max_);
-            else if (v - old > halfRange)
-                setValue(min_);
-            else {
-                setValue(v);
-                old = v;
-            }
+            followAngle(p, old);
         }
         previous = p;
         previousButtons = state;
@@ -122,9 +106,7 @@ void CAnimKnob2::track(CDrawContext* context, const CPoint& where, long buttons,
             reported = getValue();
             notifyValueChanged(context);
         }
-        currentLocation(context, p);
-        doIdleStuff();
-    }
+    });
     endEdit();
     forget();
 }
@@ -165,10 +147,7 @@ void CAnimKnob3::draw(CDrawContext* context)
 
 void CAnimKnob3::mouse(CDrawContext* context, CPoint& where, long buttons)
 {
-    if (!mouseEnabled_)
-        return;
-    buttons = resolveButtons(context, buttons);
-    if (!(buttons & kLButton))
+    if (!leftPress(context, buttons))
         return;
     notifyValueChanged(context); // the readout shows Drive from the first click on
     if (buttons == (kControl | kLButton)) {
@@ -305,17 +284,14 @@ void CMyLRUDButton::mouse(CDrawContext* context, CPoint& where, long buttons)
     beginEdit();
     CPoint p = where;
     float reported = getValue();
-    while (frame_) {
+    auto anyHeld = [](long state) { return (state & kAnyButton) != 0; };
+    trackMouse(context, p, buttons, anyHeld, [&](const CPoint& p, long) {
         setValue(valueForPoint(p, pressed));
         if (getValue() != reported) {
             reported = getValue();
             notifyValueChanged(context);
         }
-        currentLocation(context, p);
-        doIdleStuff();
-        if (!(currentButtons(context) & kAnyButton))
-            break;
-    }
+    });
     notifyValueChanged(context);
     endEdit();
     forget();
@@ -339,10 +315,7 @@ void CViewContainerSwitch::draw(CDrawContext* /*context*/) { setDirty(false); }
 
 void CViewContainerSwitch::mouse(CDrawContext* context, CPoint& /*where*/, long buttons)
 {
-    if (!mouseEnabled_)
-        return;
-    buttons = resolveButtons(context, buttons);
-    if (!(buttons & kLButton))
+    if (!leftPress(context, buttons))
         return;
     setValue(getValue() == 0.0f ? 1.0f : 0.0f);
     notifyValueChanged(context);

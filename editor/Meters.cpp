@@ -88,10 +88,7 @@ void CMovieMeter::draw(CDrawContext* context)
 
 void CMovieMeter::mouse(CDrawContext* context, CPoint& /*where*/, long buttons)
 {
-    if (!mouseEnabled_)
-        return;
-    buttons = resolveButtons(context, buttons);
-    if (!(buttons & kLButton))
+    if (!leftPress(context, buttons))
         return;
     const int flipped = getScale() == 0 ? 1 : 0;
     scale_.store(flipped, std::memory_order_relaxed);
@@ -155,10 +152,7 @@ void CMovieLED::draw(CDrawContext* context)
 
 void CMovieLED::mouse(CDrawContext* context, CPoint& /*where*/, long buttons)
 {
-    if (!mouseEnabled_)
-        return;
-    buttons = resolveButtons(context, buttons);
-    if (!(buttons & kLButton))
+    if (!leftPress(context, buttons))
         return;
     reset();
     doIdleStuff();

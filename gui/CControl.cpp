@@ -151,6 +151,14 @@ long CControl::resolveButtons(CDrawContext* context, long buttons) const
     return buttons == -1 ? currentButtons(context) : buttons;
 }
 
+bool CControl::leftPress(CDrawContext* context, long& buttons) const
+{
+    if (!mouseEnabled_)
+        return false;
+    buttons = resolveButtons(context, buttons);
+    return (buttons & kLButton) != 0;
+}
+
 void CControl::currentLocation(CDrawContext* context, CPoint& where)
 {
     if (context)
@@ -168,6 +176,12 @@ void CControl::notifyValueChanged(CDrawContext* context)
 {
     if (listener_)
         listener_->valueChanged(context, this);
+}
+
+void CControl::waitForRelease(CDrawContext* context)
+{
+    while (frame_ && (currentButtons(context) & kLButton))
+        doIdleStuff();
 }
 
 void CControl::drawBackgroundFrom(CDrawContext* context, const CPoint& source)
@@ -195,6 +209,21 @@ CKnob::~CKnob()
 {
     if (handle_)
         handle_->forget();
+}
+
+void CKnob::followAngle(const CPoint& where, float& followed)
+{
+    CPoint local(where.h - size_.left, where.v - size_.top);
+    const float v = valueFromPoint(local);
+    const float halfRange = (max_ - min_) * 0.5f;
+    if (followed - v > halfRange) {
+        setValue(max_);
+    } else if (v - followed > halfRange) {
+        setValue(min_);
+    } else {
+        setValue(v);
+        followed = v;
+    }
 }
 
 float CKnob::valueFromPoint(CPoint& point) const
@@ -257,10 +286,7 @@ void CKnob::draw(CDrawContext* context)
 
 void CKnob::mouse(CDrawContext* context, CPoint& where, long buttons)
 {
-    if (!mouseEnabled_)
-        return;
-    buttons = resolveButtons(context, buttons);
-    if (!(buttons & kLButton))
+    if (!leftPress(context, buttons))
         return;
     if (modifierClickStops(context, buttons))
         return;
@@ -269,7 +295,6 @@ void CKnob::mouse(CDrawContext* context, CPoint& where, long buttons)
 
     remember();
     const float range = max_ - min_;
-    const float halfRange = range * 0.5f;
     const long knobMode = frame_ ? frame_->getKnobMode() : kCircularMode;
     const bool linear = (knobMode == kLinearMode) != ((buttons & kAlt) != 0);
     const CPoint press = where;
@@ -284,7 +309,7 @@ void CKnob::mouse(CDrawContext* context, CPoint& where, long buttons)
 
     beginEdit();
     CPoint p = press;
-    while (true) {
+    trackMouse(context, p, buttons, leftButtonHeld, [&](const CPoint& p, long buttons) {
         if (linear) {
             float distance = static_cast<float>((p.h - press.h) + (press.v - p.v));
             if (buttons != previousButtons) {
@@ -297,28 +322,14 @@ void CKnob::mouse(CDrawContext* context, CPoint& where, long buttons)
             }
             setValue(entryValue + distance * coef);
         } else {
-            CPoint at(p.h - size_.left, p.v - size_.top);
-            float v = valueFromPoint(at);
-            if (old - v > halfRange)
-                setValue(max_);
-            else if (v - old > halfRange)
-                setValue(min_);
-            else {
-                setValue(v);
-                old = v;
-            }
+            followAngle(p, old);
         }
         bounceValue();
         if (getValue() != reported) {
             notifyValueChanged(context);
             reported = getValue();
         }
-        currentLocation(context, p);
-        doIdleStuff();
-        buttons = currentButtons(context);
-        if (!(buttons & kLButton))
-            break;
-    }
+    });
     endEdit();
     forget();
 }
@@ -405,19 +416,14 @@ void COnOffButton::draw(CDrawContext* context)
 
 void COnOffButton::mouse(CDrawContext* context, CPoint& /*where*/, long buttons)
 {
-    if (!mouseEnabled_)
-        return;
-    buttons = resolveButtons(context, buttons);
-    if (!(buttons & kLButton))
+    if (!leftPress(context, buttons))
         return;
     if (modifierClickStops(context, buttons))
         return;
     remember();
     setValue(static_cast<long>(getValue()) == 0 ? 1.0f : 0.0f);
     if (style_ == kPostListenerUpdate) {
-        // Tell the listener once the button is released.
-        while (currentButtons(context) & kLButton)
-            doIdleStuff();
+        waitForRelease(context); // the listener hears of it after the release
     } else {
         doIdleStuff();
     }
@@ -455,10 +461,7 @@ void CKickButton::draw(CDrawContext* context)
 
 void CKickButton::mouse(CDrawContext* context, CPoint& where, long buttons)
 {
-    if (!mouseEnabled_)
-        return;
-    buttons = resolveButtons(context, buttons);
-    if (!(buttons & kLButton))
+    if (!leftPress(context, buttons))
         return;
     if (modifierClickStops(context, buttons))
         return;
@@ -466,18 +469,14 @@ void CKickButton::mouse(CDrawContext* context, CPoint& where, long buttons)
     beginEdit();
     CPoint p = where;
     float reported = getValue();
-    while (true) {
+    trackMouse(context, p, buttons, leftButtonHeld, [&](const CPoint& p, long) {
         // Pressed while the pointer is on the button.
         setValue(size_.pointInside(p) ? 1.0f : 0.0f);
         if (getValue() != reported) {
             notifyValueChanged(context);
             reported = getValue();
         }
-        currentLocation(context, p);
-        doIdleStuff();
-        if (!(currentButtons(context) & kLButton))
-            break;
-    }
+    });
     setValue(0.0f);
     notifyValueChanged(context);
     endEdit();
@@ -519,10 +518,7 @@ void CRockerSwitch::draw(CDrawContext* context)
 
 void CRockerSwitch::mouse(CDrawContext* context, CPoint& where, long buttons)
 {
-    if (!mouseEnabled_)
-        return;
-    buttons = resolveButtons(context, buttons);
-    if (!(buttons & kLButton))
+    if (!leftPress(context, buttons))
         return;
     if (modifierClickStops(context, buttons))
         return;
@@ -531,7 +527,7 @@ void CRockerSwitch::mouse(CDrawContext* context, CPoint& where, long buttons)
     const bool vertical = (style_ & kVertical) && !(style_ & kHorizontal);
     CPoint p = where;
     float reported = getValue();
-    while (true) {
+    trackMouse(context, p, buttons, leftButtonHeld, [&](const CPoint& p, long) {
         float v = 0.0f;
         if (size_.pointInside(p)) {
             bool firstHalf = vertical ? p.v < size_.top + size_.height() / 2 : p.h < size_.left + size_.width() / 2;
@@ -542,11 +538,7 @@ void CRockerSwitch::mouse(CDrawContext* context, CPoint& where, long buttons)
             notifyValueChanged(context);
             reported = getValue();
         }
-        currentLocation(context, p);
-        doIdleStuff();
-        if (!(currentButtons(context) & kLButton))
-            break;
-    }
+    });
     setValue(0.0f);
     if (reported != 0.0f)
         notifyValueChanged(context);
@@ -600,10 +592,7 @@ void CVerticalSwitch::draw(CDrawContext* context)
 
 void CVerticalSwitch::mouse(CDrawContext* context, CPoint& where, long buttons)
 {
-    if (!mouseEnabled_)
-        return;
-    buttons = resolveButtons(context, buttons);
-    if (!(buttons & kLButton))
+    if (!leftPress(context, buttons))
         return;
     if (modifierClickStops(context, buttons))
         return;
@@ -618,7 +607,9 @@ void CVerticalSwitch::mouse(CDrawContext* context, CPoint& where, long buttons)
     const long pressed = buttons;
     CPoint p = where;
     float reported = getValue();
-    while (true) {
+    // Any change of the buttons, a modifier too, ends the drag.
+    auto held = [pressed](long state) { return state == pressed; };
+    trackMouse(context, p, buttons, held, [&](const CPoint& p, long) {
         long position = static_cast<long>(std::floor((p.v - size_.top) / band));
         float v = maxPositions_ > 1 ? static_cast<float>(position) / static_cast<float>(maxPositions_ - 1) : 0.0f;
         setValue(std::clamp(v, 0.0f, 1.0f));
@@ -626,11 +617,7 @@ void CVerticalSwitch::mouse(CDrawContext* context, CPoint& where, long buttons)
             notifyValueChanged(context);
             reported = getValue();
         }
-        currentLocation(context, p);
-        doIdleStuff();
-        if (currentButtons(context) != pressed)
-            break;
-    }
+    });
     endEdit();
     forget();
 }
@@ -784,10 +771,7 @@ void CTextEdit::draw(CDrawContext* context)
 
 void CTextEdit::mouse(CDrawContext* context, CPoint& /*where*/, long buttons)
 {
-    if (!mouseEnabled_)
-        return;
-    buttons = resolveButtons(context, buttons);
-    if (!(buttons & kLButton))
+    if (!leftPress(context, buttons))
         return;
     takeFocus(context);
 }
@@ -1292,10 +1276,7 @@ void COptionMenu::draw(CDrawContext* context)
 
 void COptionMenu::mouse(CDrawContext* context, CPoint& /*where*/, long buttons)
 {
-    if (!mouseEnabled_)
-        return;
-    buttons = resolveButtons(context, buttons);
-    if (!(buttons & kLButton))
+    if (!leftPress(context, buttons))
         return;
     if (modifierClickStops(context, buttons))
         return;

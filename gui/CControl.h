@@ -108,6 +108,9 @@ public:
 protected:
     // The button state to act on: `buttons`, or the current one for -1.
     long resolveButtons(CDrawContext* context, long buttons) const;
+    // A press this control acts on: the mouse is enabled and the left button
+    // is down. `buttons` becomes the state, read now when it was -1.
+    bool leftPress(CDrawContext* context, long& buttons) const;
     // The button state and pointer (parent coordinates) at the moment of asking.
     long currentButtons(CDrawContext* context) const;
     void currentLocation(CDrawContext* context, CPoint& where);
@@ -115,6 +118,28 @@ protected:
     bool modifierClickStops(CDrawContext* context, long buttons);
     // Tells the listener, if there is one.
     void notifyValueChanged(CDrawContext* context);
+    // Follows a press until it ends, letting the editor idle between reads:
+    // while the control is in its frame and held(buttons) is true,
+    // step(where, buttons) acts; then `where` takes the pointer (parent
+    // coordinates), the editor idles (doIdleStuff) and the buttons are read
+    // again. `buttons` is the press's state, or -1 to read it first.
+    template <typename Held, typename Step>
+    void trackMouse(CDrawContext* context, CPoint& where, long buttons, Held held, Step step)
+    {
+        while (frame_) {
+            if (buttons == -1)
+                buttons = currentButtons(context);
+            if (!held(buttons))
+                break;
+            step(where, buttons);
+            currentLocation(context, where);
+            doIdleStuff();
+            buttons = -1;
+        }
+    }
+    static bool leftButtonHeld(long buttons) { return (buttons & kLButton) != 0; }
+    // Lets the editor idle until the left button is released.
+    void waitForRelease(CDrawContext* context);
     // Draws the background bitmap into the rectangle from `source`,
     // transparently when the control's transparency is on.
     void drawBackgroundFrom(CDrawContext* context, const CPoint& source);
@@ -177,6 +202,12 @@ public:
     bool isTypeOf(const char* className) const override;
 
 protected:
+    // One step of a circular drag to `where` (parent coordinates): the value
+    // at the pointer's angle, or the end it came from when the pointer
+    // crossed the gap (a jump of more than half the range). `followed` is
+    // the angle's value the last time the knob followed it.
+    void followAngle(const CPoint& where, float& followed);
+
     CBitmap* handle_;
     CPoint offset_;
     float startAngle_;

@@ -1,6 +1,5 @@
 #include "presets/PresetStripControls.h"
 
-#include "gui/CFrame.h"
 #include "presets/CPresetSystemEditor.h"
 
 #include <cstring>
@@ -16,17 +15,6 @@ void showNow(CControl& control, CDrawContext* context)
     control.setDirty(true);
     if (context)
         control.update(context);
-}
-
-// Waits for the left button's release, letting the editor idle meanwhile.
-void waitForRelease(CControl& control, CDrawContext* context)
-{
-    while (control.getFrame()) {
-        const long buttons = context ? context->getMouseButtons() : control.getFrame()->getMouseButtons();
-        if (!(buttons & kLButton))
-            break;
-        control.doIdleStuff();
-    }
 }
 
 // Inside a rectangle, its right and bottom edges included.
@@ -100,7 +88,7 @@ void CSaveLoadButton::mouse(CDrawContext* context, CPoint& /*where*/, long butto
     default:
         break;
     }
-    waitForRelease(*this, context);
+    waitForRelease(context);
     setValue(0.0f);
     setDirty(true);
     forget();
@@ -156,17 +144,14 @@ void CPSOnOffButton::setEnabledLook(bool state)
 
 void CPSOnOffButton::mouse(CDrawContext* context, CPoint& /*where*/, long buttons)
 {
-    if (!mouseEnabled_)
-        return;
-    buttons = resolveButtons(context, buttons);
-    if (!(buttons & kLButton))
+    if (!leftPress(context, buttons))
         return;
     remember();
     // The memory is stored or recalled at the press, not at the release.
     notifyValueChanged(context);
     pressed_ = true;
     showNow(*this, context);
-    waitForRelease(*this, context);
+    waitForRelease(context);
     pressed_ = false;
     setDirty(true);
     forget();
@@ -246,7 +231,7 @@ void CPSRockerSwitch::mouse(CDrawContext* context, CPoint& where, long buttons)
         doIdleStuff();
         presetListener_->stepPreset(step > 0);
         setDirty(true);
-        waitForRelease(*this, context);
+        waitForRelease(context);
     }
     setValue(0.0f);
     setDirty(true);
