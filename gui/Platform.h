@@ -236,7 +236,9 @@ public:
     // (may be null: the default display). AMBREL_UI_SCALE=1|2 overrides it.
     virtual int32_t preferredScale(void* parent) = 0;
 
-    // A skin bitmap by resource id, or null when there is none.
+    // A skin bitmap by resource id, or null when there is none. The window-
+    // system layers hand out one object per id to the whole process while
+    // anything holds it (gui/SharedBitmaps.h).
     virtual std::shared_ptr<PlatformBitmap> loadBitmap(int32_t resourceId) = 0;
     virtual std::unique_ptr<PlatformOffscreen> createOffscreen(int32_t width, int32_t height, int32_t scale) = 0;
 

@@ -1,6 +1,7 @@
 // The toolkit's platform on Linux: X11 windows on connections of our own,
 // drawn with the software raster; the skin compiled into the binary.
 #include "gui/Platform.h"
+#include "gui/SharedBitmaps.h"
 #include "platform/linux/gui/X11Dialogs.h"
 #include "platform/software/SoftwareRaster.h"
 
@@ -35,7 +36,7 @@ public:
 
     std::shared_ptr<VSTGUI::PlatformBitmap> loadBitmap(int32_t resourceId) override
     {
-        return softraster::SoftwareBitmap::load(softraster::embeddedSkin(), resourceId);
+        return bitmaps_.load(resourceId);
     }
 
     std::unique_ptr<VSTGUI::PlatformOffscreen> createOffscreen(int32_t width, int32_t height, int32_t scale) override
@@ -88,6 +89,9 @@ private:
         return settings_;
     }
 
+    VSTGUI::SharedBitmaps bitmaps_{[](int32_t id) -> std::shared_ptr<VSTGUI::PlatformBitmap> {
+        return softraster::SoftwareBitmap::load(softraster::embeddedSkin(), id);
+    }};
     DisplayResources settings_;
     uint32_t settingsRead_ = 0;
     bool settingsValid_ = false;

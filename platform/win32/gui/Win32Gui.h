@@ -71,6 +71,10 @@ public:
     // scale 2, else the 1x art (stretched by the caller). Safe from any thread.
     Art artFor(int32_t scale) const;
     bool hasAlpha() const { return hasAlpha_; }
+    // Held while the art is selected into a DC to be drawn: a bitmap is
+    // selected into one DC at a time, and editors on two threads may draw
+    // the same shared bitmap at once.
+    std::mutex& drawing() const { return drawing_; }
 
 private:
     GdiBitmap() = default;
@@ -84,6 +88,7 @@ private:
     bool hasAlpha_ = false;
     mutable std::once_flag doubleSizeLoaded_;
     mutable Art art2x_;
+    mutable std::mutex drawing_;
 };
 
 // A drawing surface over a 32-bit DIB section selected into a memory DC.

@@ -2,6 +2,8 @@
 // other files here; time, message boxes and the common file dialogs.
 #include "Win32Gui.h"
 
+#include "gui/SharedBitmaps.h"
+
 #include <commdlg.h>
 
 #include <algorithm>
@@ -56,10 +58,7 @@ public:
         return createFrameWindow(spec, listener);
     }
     int32_t preferredScale(void* parent) override { return scaleForWindow(static_cast<HWND>(parent)); }
-    std::shared_ptr<PlatformBitmap> loadBitmap(int32_t resourceId) override
-    {
-        return GdiBitmap::load(moduleHandle(), resourceId);
-    }
+    std::shared_ptr<PlatformBitmap> loadBitmap(int32_t resourceId) override { return bitmaps_.load(resourceId); }
     std::unique_ptr<PlatformOffscreen> createOffscreen(int32_t width, int32_t height, int32_t scale) override
     {
         return GdiSurface::create(width, height, scale);
@@ -134,6 +133,11 @@ public:
             return std::nullopt;
         return narrow(file.data());
     }
+
+private:
+    SharedBitmaps bitmaps_{[](int32_t id) -> std::shared_ptr<PlatformBitmap> {
+        return GdiBitmap::load(moduleHandle(), id);
+    }};
 };
 
 } // namespace

@@ -444,6 +444,7 @@ void GdiSurface::drawBitmap(const PlatformBitmap& bitmap, const CRect& dest, CPo
     const int dx = d.left * scale_, dy = d.top * scale_, dw = d.width() * scale_, dh = d.height() * scale_;
     const int ax = sx * k, ay = sy * k, aw = d.width() * k, ah = d.height() * k;
     const bool raster = rasterFallbacksOnly.load(std::memory_order_relaxed);
+    std::lock_guard<std::mutex> drawing(image->drawing());
     SelectedBitmap src(dc_, art.bitmap);
     if (!src.dc())
         return;
