@@ -22,7 +22,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <optional>
 #include <regex>
@@ -33,7 +32,6 @@ namespace ambrel::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 using VSTGUI::CPoint;
 using VSTGUI::CRect;
 
@@ -75,14 +73,6 @@ void writeFile(const fs::path& path, const std::string& text)
 {
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << text;
-}
-
-CRect controlRect(const char* name)
-{
-    for (const layout::ControlSpec& s : layout::kMainPageControls)
-        if (!std::strcmp(s.name, name))
-            return s.rect;
-    throw std::runtime_error(std::string("no control ") + name);
 }
 
 class ArdourGui : public ::testing::TestWithParam<const Build*> {
@@ -205,16 +195,10 @@ protected:
                jack_.running();
     }
 
-    bool waitFor(const std::function<bool()>& condition, int timeoutMs)
+    // Every check grabs the screen: a slower pace leaves Ardour the CPU.
+    static bool waitFor(const std::function<bool()>& condition, int timeoutMs)
     {
-        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        for (;;) {
-            if (condition())
-                return true;
-            if (Clock::now() > deadline)
-                return false;
-            sleepMs(20);
-        }
+        return ambrel::testing::waitFor(condition, timeoutMs, 20);
     }
 
     // Ardour up with the session, its mixer shown and the plug-in's entry
@@ -490,14 +474,3 @@ INSTANTIATE_TEST_SUITE_P(Builds, ArdourGui, ::testing::ValuesIn(builds()),
 
 } // namespace
 } // namespace ambrel::testing
-
-// Exit 77 (skipped, for CTest) when every test that ran was skipped.
-int main(int argc, char** argv)
-{
-    ::testing::InitGoogleTest(&argc, argv);
-    const int rc = RUN_ALL_TESTS();
-    const ::testing::UnitTest& unit = *::testing::UnitTest::GetInstance();
-    if (rc == 0 && unit.test_to_run_count() > 0 && unit.skipped_test_count() == unit.test_to_run_count())
-        return 77;
-    return rc;
-}

@@ -1,5 +1,8 @@
 #include "tests/integration/WindowTestSupport.h"
 
+// Before Xlib, whose macros (None) clash with its names.
+#include "editor/Layout.h"
+
 #include <X11/Xlib.h>
 
 #include "tools/ambrel/PngFile.h"
@@ -15,10 +18,12 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <stdexcept>
 #include <thread>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -29,6 +34,26 @@ namespace fs = std::filesystem;
 using VSTGUI::CRect;
 
 void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+bool waitFor(const std::function<bool()>& condition, int timeoutMs, int pollMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (condition())
+            return true;
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        sleepMs(pollMs);
+    }
+}
+
+CRect controlRect(const char* name)
+{
+    for (const layout::ControlSpec& s : layout::kMainPageControls)
+        if (!std::strcmp(s.name, name))
+            return s.rect;
+    throw std::runtime_error(std::string("no control ") + name);
+}
 
 // --- Pictures -------------------------------------------------------------------
 

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,6 +25,13 @@ using XWindowId = unsigned long;
 using XKeySym = unsigned long;
 
 void sleepMs(int ms);
+// Asks `condition` every `pollMs` until it holds (true) or `timeoutMs` have
+// passed (false).
+bool waitFor(const std::function<bool()>& condition, int timeoutMs = 10000, int pollMs = 5);
+
+// The rectangle of a control of the editor's main page, by its layout name
+// (throws when there is none).
+VSTGUI::CRect controlRect(const char* name);
 
 // --- Pictures -------------------------------------------------------------------
 
