@@ -191,23 +191,23 @@ bool AmbrelEditor::open(void* parentWindow)
 
 void AmbrelEditor::buildMainPage()
 {
-    for (const layout::ControlSpec& spec : layout::kMainPageControls) {
-        if (spec.fatOnly && !variant_.hasFat)
+    for (const layout::ControlSpec& desc : layout::kMainPageControls) {
+        if (desc.fatOnly && !variant_.hasFat)
             continue;
-        const long t = layout::tagOf(variant_, spec);
-        const skin::BitmapGeometry* geometry = spec.bitmap ? skin::findGeometry(spec.bitmap) : nullptr;
+        const long t = layout::tagOf(variant_, desc);
+        const skin::BitmapGeometry* geometry = desc.bitmap ? skin::findGeometry(desc.bitmap) : nullptr;
         const long frameHeight = geometry ? geometry->frameHeight : 0;
-        CBitmap* image = spec.bitmap ? bitmap(spec.bitmap) : nullptr;
+        CBitmap* image = desc.bitmap ? bitmap(desc.bitmap) : nullptr;
         CControl* c = nullptr;
-        switch (spec.kind) {
+        switch (desc.kind) {
         case ControlKind::ValueDisplay: {
-            auto* d = new CParamDisplay(spec.rect, bitmap(skin::kBackground), 0);
-            d->setBackOffset(spec.rect.topLeft());
+            auto* d = new CParamDisplay(desc.rect, bitmap(skin::kBackground), 0);
+            d->setBackOffset(desc.rect.topLeft());
             d->setFont(kNormalFontVerySmall);
             d->setTxtFace(kNormalFace);
             d->setFontColor(layout::kMainPageTextColor);
             d->setHoriAlign(kCenterText);
-            const bool ms = std::strcmp(spec.name, "LatencyMs") == 0;
+            const bool ms = std::strcmp(desc.name, "LatencyMs") == 0;
             d->setStringConvert(converterFor(ms ? DisplayKind::LatencyMs : DisplayKind::LatencySamples));
             d->setValue(ms ? static_cast<float>(ambrel_->getLatencyMs())
                            : static_cast<float>(ambrel_->getLatencySamples()));
@@ -215,34 +215,34 @@ void AmbrelEditor::buildMainPage()
             mainPage_->addView(d);
             continue;
         }
-        case ControlKind::ClickArea: c = new CClickRect(spec.rect, this, t); break;
-        case ControlKind::OnOffButton: c = new CMyOnOffButton(spec.rect, this, t, image); break;
-        case ControlKind::LRUDButton: c = new CMyLRUDButton(spec.rect, this, t, image); break;
+        case ControlKind::ClickArea: c = new CClickRect(desc.rect, this, t); break;
+        case ControlKind::OnOffButton: c = new CMyOnOffButton(desc.rect, this, t, image); break;
+        case ControlKind::LRUDButton: c = new CMyLRUDButton(desc.rect, this, t, image); break;
         case ControlKind::VerticalSwitch:
-            c = new CMyVerticalSwitch(spec.rect, this, t, spec.frames, frameHeight, spec.frames, image);
+            c = new CMyVerticalSwitch(desc.rect, this, t, desc.frames, frameHeight, desc.frames, image);
             break;
         case ControlKind::Knob:
-            c = new CAnimKnob2(spec.rect, this, t, spec.frames, frameHeight, image);
+            c = new CAnimKnob2(desc.rect, this, t, desc.frames, frameHeight, image);
             break;
         case ControlKind::DriveKnob:
-            c = new CAnimKnob3(spec.rect, this, t, spec.frames, geometry ? geometry->frameWidth : 0, frameHeight,
+            c = new CAnimKnob3(desc.rect, this, t, desc.frames, geometry ? geometry->frameWidth : 0, frameHeight,
                                image);
             break;
         case ControlKind::Meter: {
             const int channel = meters_[0] ? 1 : 0;
-            auto* m = new CMovieMeter(spec.rect, this, t, spec.frames, frameHeight, image,
+            auto* m = new CMovieMeter(desc.rect, this, t, desc.frames, frameHeight, image,
                                       bitmap(skin::kMeterAlternate), CPoint(), ambrel_->getMeterScale());
             meters_[static_cast<size_t>(channel)] = m;
             mainPage_->addView(m);
             continue;
         }
         case ControlKind::Readout:
-            readout_ = new CCounter(spec.rect, this, t, 15.32f, ReadoutKind::kDecibel, layout::kReadoutX,
+            readout_ = new CCounter(desc.rect, this, t, 15.32f, ReadoutKind::kDecibel, layout::kReadoutX,
                                     layout::kReadoutY, layout::kReadoutPitch, layout::kReadoutGlyphHeight, image);
             mainPage_->addView(readout_);
             continue;
         case ControlKind::EntryField:
-            entry_ = new CMyTextEdit(spec.rect, this, t, "", nullptr, 0);
+            entry_ = new CMyTextEdit(desc.rect, this, t, "", nullptr, 0);
             entry_->setBackColor(layout::kEntryBackColor);
             entry_->setFrameColor(layout::kEntryBackColor);
             entry_->setFontColor(layout::kEntryTextColor);
@@ -251,20 +251,20 @@ void AmbrelEditor::buildMainPage()
             continue; // added only while a value is typed
         case ControlKind::OverLight: {
             const int channel = lights_[0] ? 1 : 0;
-            auto* led = new CMovieLED(spec.rect, this, t, spec.frames, frameHeight, image);
+            auto* led = new CMovieLED(desc.rect, this, t, desc.frames, frameHeight, image);
             lights_[static_cast<size_t>(channel)] = led;
             mainPage_->addView(led);
             continue;
         }
-        case ControlKind::PageSwitch: c = new CViewContainerSwitch(spec.rect, this, t); break;
+        case ControlKind::PageSwitch: c = new CViewContainerSwitch(desc.rect, this, t); break;
         default: continue;
         }
-        if (spec.param != ParamId::None) {
-            if (spec.kind == ControlKind::Knob || spec.kind == ControlKind::DriveKnob ||
-                spec.kind == ControlKind::VerticalSwitch)
-                c->setDefaultValue(spec.defaultValue);
-            if (spec.wheelStep > 0.0f)
-                c->setWheelInc(spec.wheelStep);
+        if (desc.param != ParamId::None) {
+            if (desc.kind == ControlKind::Knob || desc.kind == ControlKind::DriveKnob ||
+                desc.kind == ControlKind::VerticalSwitch)
+                c->setDefaultValue(desc.defaultValue);
+            if (desc.wheelStep > 0.0f)
+                c->setWheelInc(desc.wheelStep);
             c->setValue(ambrel_->getParameter(t));
         }
         if (t >= 0 && t < kTagLimit)
@@ -277,24 +277,24 @@ void AmbrelEditor::buildSettingsPage()
 {
     CBitmap* knobStrip = bitmap(skin::kSettingsKnob);
     CBitmap* pageBackground = bitmap(skin::kSettingsBackground);
-    for (const layout::SettingsKnobSpec& spec : layout::kSettingsKnobs) {
-        const long t = variant_.index(spec.param);
-        CAnimKnob* knob = spec.toolkitKnob2
-                              ? new CAnimKnob2(spec.knob, this, t, layout::kSettingsKnobFrames,
+    for (const layout::SettingsKnobSpec& desc : layout::kSettingsKnobs) {
+        const long t = variant_.index(desc.param);
+        CAnimKnob* knob = desc.toolkitKnob2
+                              ? new CAnimKnob2(desc.knob, this, t, layout::kSettingsKnobFrames,
                                                layout::kSettingsKnobFrameHeight, knobStrip)
-                              : new CAnimKnob(spec.knob, this, t, layout::kSettingsKnobFrames,
+                              : new CAnimKnob(desc.knob, this, t, layout::kSettingsKnobFrames,
                                               layout::kSettingsKnobFrameHeight, knobStrip);
-        knob->setDefaultValue(spec.defaultValue);
+        knob->setDefaultValue(desc.defaultValue);
         knob->setValue(ambrel_->getParameter(t));
         settingsPage_->addView(knob);
 
-        auto* d = new CParamDisplay(spec.display, pageBackground, 0);
-        d->setBackOffset(spec.display.topLeft());
+        auto* d = new CParamDisplay(desc.display, pageBackground, 0);
+        d->setBackOffset(desc.display.topLeft());
         d->setFont(kNormalFontVerySmall);
         d->setTxtFace(kNormalFace);
         d->setFontColor(layout::kSettingsPageTextColor);
         d->setHoriAlign(kCenterText);
-        d->setStringConvert(converterFor(spec.displayKind));
+        d->setStringConvert(converterFor(desc.displayKind));
         d->setValue(static_cast<float>(ambrel_->getEngineValue(t)));
         settingsPage_->addView(d);
         if (t >= 0 && t < kTagLimit) {
@@ -302,20 +302,20 @@ void AmbrelEditor::buildSettingsPage()
             displays_[static_cast<size_t>(t)] = d;
         }
     }
-    for (const layout::ControlSpec& spec : layout::kSettingsPageControls) {
-        const long t = layout::tagOf(variant_, spec);
+    for (const layout::ControlSpec& desc : layout::kSettingsPageControls) {
+        const long t = layout::tagOf(variant_, desc);
         CControl* c = nullptr;
-        if (spec.kind == ControlKind::VerticalSwitch) {
-            const skin::BitmapGeometry* g = skin::findGeometry(spec.bitmap);
-            c = new CVerticalSwitch(spec.rect, this, t, spec.frames, g ? g->frameHeight : 0, spec.frames,
-                                    bitmap(spec.bitmap));
-            c->setDefaultValue(spec.defaultValue);
+        if (desc.kind == ControlKind::VerticalSwitch) {
+            const skin::BitmapGeometry* g = skin::findGeometry(desc.bitmap);
+            c = new CVerticalSwitch(desc.rect, this, t, desc.frames, g ? g->frameHeight : 0, desc.frames,
+                                    bitmap(desc.bitmap));
+            c->setDefaultValue(desc.defaultValue);
             c->setValue(ambrel_->getParameter(t));
-        } else if (spec.kind == ControlKind::Label) {
-            settingsPage_->addView(new CLabel2(spec.rect, layout::kVersionText));
+        } else if (desc.kind == ControlKind::Label) {
+            settingsPage_->addView(new CLabel2(desc.rect, layout::kVersionText));
             continue;
-        } else if (spec.kind == ControlKind::PageSwitch) {
-            c = new CViewContainerSwitch(spec.rect, this, t);
+        } else if (desc.kind == ControlKind::PageSwitch) {
+            c = new CViewContainerSwitch(desc.rect, this, t);
         } else {
             continue;
         }
@@ -712,7 +712,7 @@ float AmbrelEditor::typedValue(const Variant& variant, ParamId id, const char* t
     if (!(s > 0.0))
         s = 1.0;
     // The main knobs take their value in the units the readout shows.
-    double v = isMainKnob(id) ? variant.spec(id).user.inverse(t, s) : 0.0;
+    double v = isMainKnob(id) ? variant.desc(id).user.inverse(t, s) : 0.0;
     if (!(v >= 0.0))
         v = 0.0;
     return static_cast<float>(std::min(v, 1.0));

@@ -148,11 +148,11 @@ struct ControlSpec {
 };
 
 // The parameter or editor tag of a control in a build.
-constexpr int tagOf(const Variant& variant, const ControlSpec& spec)
+constexpr int tagOf(const Variant& variant, const ControlSpec& desc)
 {
-    if (spec.param != ParamId::None)
-        return variant.index(spec.param);
-    return editorTag(variant, spec.tag);
+    if (desc.param != ParamId::None)
+        return variant.index(desc.param);
+    return editorTag(variant, desc.tag);
 }
 
 // A bitmap id in a build: the build without FAT has its own background and
@@ -321,7 +321,7 @@ inline constexpr std::array<StripControlSpec, 11> kStripControls{{
     {"StoreA", EditorTag::StoreA, 352, 364, skin::kStoreA, 4},
     {"StoreB", EditorTag::StoreB, 395, 407, skin::kStoreB, 4},
 }};
-constexpr CRect stripRect(const StripControlSpec& spec) { return {spec.left, kStripTop, spec.right, kStripBottom}; }
+constexpr CRect stripRect(const StripControlSpec& desc) { return {desc.left, kStripTop, desc.right, kStripBottom}; }
 
 // Name field colours.
 inline constexpr VSTGUI::CColor kNameFieldBackColor{207, 222, 235, 255};

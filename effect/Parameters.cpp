@@ -39,7 +39,7 @@ float ParameterStore::store(ParamId id, float v)
 {
     if (!known(id))
         return 0.0f;
-    switch (variant_.spec(id).keep) {
+    switch (variant_.desc(id).keep) {
     case ParameterSpec::AsSet:
         break;
     case ParameterSpec::InThirds:
@@ -69,7 +69,7 @@ float ParameterStore::stored(ParamId id) const
 double ParameterStore::fineScale() const
 {
     // FineTune's own map needs no scale.
-    return variant_.spec(ParamId::FineTune).user(stored(ParamId::FineTune), 1.0);
+    return variant_.desc(ParamId::FineTune).user(stored(ParamId::FineTune), 1.0);
 }
 
 int ParameterStore::overCount() const
@@ -88,12 +88,12 @@ float ParameterStore::stereoSelector() const
 
 void ParameterStore::name(ParamId id, char* text) const
 {
-    put(text, kNameCapacity, known(id) ? variant_.spec(id).name : "-");
+    put(text, kNameCapacity, known(id) ? variant_.desc(id).name : "-");
 }
 
 void ParameterStore::label(ParamId id, char* text) const
 {
-    put(text, kLabelCapacity, known(id) ? variant_.spec(id).label : "-");
+    put(text, kLabelCapacity, known(id) ? variant_.desc(id).label : "-");
 }
 
 void ParameterStore::display(ParamId id, char* text) const
@@ -102,7 +102,7 @@ void ParameterStore::display(ParamId id, char* text) const
         return;
     if (!known(id))
         return put(text, kDisplayCapacity, "");
-    const ParameterSpec& p = variant_.spec(id);
+    const ParameterSpec& p = variant_.desc(id);
     const float v = stored(id);
     char buffer[kTextConvertMax];
     switch (p.shown) {
@@ -130,9 +130,9 @@ void ParameterStore::display(ParamId id, char* text) const
 
 bool ParameterStore::properties(ParamId id, VstParameterProperties* props) const
 {
-    if (!props || !known(id) || variant_.spec(id).stepping == ParameterSpec::Continuous)
+    if (!props || !known(id) || variant_.desc(id).stepping == ParameterSpec::Continuous)
         return false;
-    const ParameterSpec& p = variant_.spec(id);
+    const ParameterSpec& p = variant_.desc(id);
     props->flags = kVstParameterUsesIntegerMinMax | kVstParameterUsesIntStep |
                    (p.stepping == ParameterSpec::OnOff ? kVstParameterIsSwitch : 0);
     props->minInteger = 0;
@@ -146,5 +146,5 @@ double ParameterStore::engineValue(ParamId id) const
 {
     if (!known(id))
         return 0.0;
-    return variant_.spec(id).user(stored(id), fineScale());
+    return variant_.desc(id).user(stored(id), fineScale());
 }

@@ -782,19 +782,19 @@ long CTextEdit::onKeyUp(VstKeyCode& keyCode) { return field_ && field_->handleKe
 
 TextFieldSpec CTextEdit::fieldSpec() const
 {
-    TextFieldSpec spec;
+    TextFieldSpec desc;
     CPoint origin = parentToFrame(size_.topLeft());
-    spec.rect = CRect(origin.h, origin.v, origin.h + size_.width(), origin.v + size_.height());
-    spec.text = text_;
-    spec.fontId = static_cast<int32_t>(fontId_);
-    spec.face = static_cast<int32_t>(txtFace_);
-    spec.weight = 600;
-    spec.textColor = fontColor_;
-    spec.backColor = backColor_;
-    spec.align = static_cast<int32_t>(horiAlign_);
-    spec.margin = 3;
-    spec.maxLength = kMaxLength;
-    return spec;
+    desc.rect = CRect(origin.h, origin.v, origin.h + size_.width(), origin.v + size_.height());
+    desc.text = text_;
+    desc.fontId = static_cast<int32_t>(fontId_);
+    desc.face = static_cast<int32_t>(txtFace_);
+    desc.weight = 600;
+    desc.textColor = fontColor_;
+    desc.backColor = backColor_;
+    desc.align = static_cast<int32_t>(horiAlign_);
+    desc.margin = 3;
+    desc.maxLength = kMaxLength;
+    return desc;
 }
 
 void CTextEdit::takeFocus(CDrawContext* /*context*/)

@@ -22,12 +22,12 @@ CFrame::CFrame(const CRect& size, void* systemWindow, AEffGUIEditor* editor)
 {
     frame_ = this;
     if (systemWindow_ && !size_.isEmpty()) {
-        WindowSpec spec;
-        spec.parent = systemWindow_;
-        spec.width = size_.width();
-        spec.height = size_.height();
-        spec.scale = editor_ ? editor_->windowScale(systemWindow_) : platform().preferredScale(systemWindow_);
-        window_ = platform().createWindow(spec, this);
+        WindowSpec desc;
+        desc.parent = systemWindow_;
+        desc.width = size_.width();
+        desc.height = size_.height();
+        desc.scale = editor_ ? editor_->windowScale(systemWindow_) : platform().preferredScale(systemWindow_);
+        window_ = platform().createWindow(desc, this);
     }
     setDirty(true);
 }

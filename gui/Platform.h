@@ -218,7 +218,7 @@ public:
     // New size in 1x pixels and device scale; the back buffer follows.
     virtual void setSize(int32_t width, int32_t height, int32_t scale) = 0;
 
-    virtual std::unique_ptr<PlatformTextField> createTextField(const TextFieldSpec& spec,
+    virtual std::unique_ptr<PlatformTextField> createTextField(const TextFieldSpec& desc,
                                                                PlatformTextFieldListener* listener) = 0;
     // Shows the menu with its top-left corner at `where` and tracks it modally.
     virtual MenuResult popupMenu(const MenuModel& menu, CPoint where) = 0;
@@ -230,7 +230,7 @@ public:
     virtual ~Platform() = default;
 
     // Null when there is no parent or no reachable display.
-    virtual std::unique_ptr<PlatformWindow> createWindow(const WindowSpec& spec,
+    virtual std::unique_ptr<PlatformWindow> createWindow(const WindowSpec& desc,
                                                          PlatformWindowListener* listener) = 0;
     // Device scale the display asks for (1 or 2), for a window in `parent`
     // (may be null: the default display). AMBREL_UI_SCALE=1|2 overrides it.
@@ -250,7 +250,7 @@ public:
     virtual void messageBox(PlatformWindow* window, const std::string& caption, const std::string& text) = 0;
     // Modal file dialog owned by `window`; the chosen full path, or nullopt
     // when cancelled.
-    virtual std::optional<std::string> fileDialog(PlatformWindow* window, const FileDialogSpec& spec) = 0;
+    virtual std::optional<std::string> fileDialog(PlatformWindow* window, const FileDialogSpec& desc) = 0;
 };
 
 // The platform in use: the one a test installed, else the build's own.

@@ -85,9 +85,9 @@ constexpr layout::EditorTag kStripTags[CPresetSystemEditor::kStripControlCount] 
 
 const layout::StripControlSpec& stripSpec(layout::EditorTag tag)
 {
-    for (const layout::StripControlSpec& spec : layout::kStripControls)
-        if (spec.tag == tag)
-            return spec;
+    for (const layout::StripControlSpec& desc : layout::kStripControls)
+        if (desc.tag == tag)
+            return desc;
     return layout::kStripControls[0];
 }
 
@@ -356,22 +356,22 @@ void CPresetSystemEditor::showError(const char* text)
 
 std::optional<std::string> CPresetSystemEditor::runFileDialog(bool bank, bool save)
 {
-    FileDialogSpec spec;
-    spec.save = save;
+    FileDialogSpec desc;
+    desc.save = save;
     if (bank)
-        spec.title = save ? "Save bank as..." : "Select bank to load...";
+        desc.title = save ? "Save bank as..." : "Select bank to load...";
     else
-        spec.title = save ? "Save preset as..." : "Select preset to load...";
-    spec.filters = {{"All Files", "*.*"}, bank ? std::pair<std::string, std::string>{"Nur Banks", "*.nub"}
+        desc.title = save ? "Save preset as..." : "Select preset to load...";
+    desc.filters = {{"All Files", "*.*"}, bank ? std::pair<std::string, std::string>{"Nur Banks", "*.nub"}
                                                : std::pair<std::string, std::string>{"Nur Presets", "*.nur"}};
-    spec.selectedFilter = 1;
-    spec.defaultExtension = bank ? "nub" : "nur";
-    spec.initialDirectory = lastDirectory_;
-    spec.initialName = bank ? bankFileName_ : presetFileName_;
-    spec.confirmOverwrite = save;
+    desc.selectedFilter = 1;
+    desc.defaultExtension = bank ? "nub" : "nur";
+    desc.initialDirectory = lastDirectory_;
+    desc.initialName = bank ? bankFileName_ : presetFileName_;
+    desc.confirmOverwrite = save;
 
     PlatformWindow* window = frame ? frame->getPlatformWindow() : nullptr;
-    std::optional<std::string> chosen = platform().fileDialog(window, spec);
+    std::optional<std::string> chosen = platform().fileDialog(window, desc);
     if (!chosen || chosen->empty())
         return std::nullopt;
 

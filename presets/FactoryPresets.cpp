@@ -70,7 +70,7 @@ constexpr double kMidRelFactor = 1.0;
 // (factor = a b^v, from the parameter table).
 double releaseValue(const Variant& variant, double factor)
 {
-    const ValueMap& release = variant.spec(ParamId::LowRel).user;
+    const ValueMap& release = variant.desc(ParamId::LowRel).user;
     return std::log(factor / release.a) / std::log(release.b);
 }
 

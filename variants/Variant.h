@@ -63,10 +63,10 @@ struct Variant {
         return delayRingSize(sampleRate) + (hasFat ? 127 : -1);
     }
 
-    constexpr const ParameterSpec& spec(ParamId id) const { return parameters[static_cast<size_t>(id)]; }
+    constexpr const ParameterSpec& desc(ParamId id) const { return parameters[static_cast<size_t>(id)]; }
 
     // Global parameters are written into every program slot when set.
-    constexpr bool isGlobal(ParamId id) const { return id != ParamId::None && id < ParamId::Count && spec(id).global; }
+    constexpr bool isGlobal(ParamId id) const { return id != ParamId::None && id < ParamId::Count && desc(id).global; }
 };
 
 namespace variants {
@@ -127,7 +127,7 @@ static_assert(variantIndicesDistinct(variants::kAmbrel));
 // The FAT switch keeps what it is set to exactly where the build has FAT.
 constexpr bool variantFatAgrees(const Variant& v)
 {
-    return v.hasFat == (v.spec(ParamId::Fat).keep != ParameterSpec::AlwaysZero);
+    return v.hasFat == (v.desc(ParamId::Fat).keep != ParameterSpec::AlwaysZero);
 }
 static_assert(variantFatAgrees(variants::kAmbrel2));
 static_assert(variantFatAgrees(variants::kAmbrel));

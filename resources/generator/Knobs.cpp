@@ -88,10 +88,10 @@ Image staticKnob(int frameW, int frameH, int scale, const KnobLook& look)
             // light's direction, on both sides of the centre.
             double delta = std::fmod(std::abs(phi - phiL), kPi);
             delta = std::min(delta, kPi - delta);
-            double spec = std::exp(-delta * delta / (2 * 0.26 * 0.26));
+            double specular = std::exp(-delta * delta / (2 * 0.26 * 0.26));
             double broad = std::exp(-delta * delta / (2 * 0.75 * 0.75));
             double u = d / Rc;
-            double l = 0.60 + 0.20 * spec * (0.35 + 0.65 * u) + 0.07 * broad + 0.05 * cosL * u +
+            double l = 0.60 + 0.20 * specular * (0.35 + 0.65 * u) + 0.07 * broad + 0.05 * cosL * u +
                        0.018 * grain.at(d * scale);
             // A slightly darker ring just inside the edge where the cap turns down.
             l -= 0.07 * smoothstep(0.86, 1.0, u);

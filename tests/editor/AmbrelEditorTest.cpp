@@ -54,7 +54,7 @@ TEST_P(Window, BuildsBothPagesFromTheLayoutWithTheBuildsTagsAndArt)
         ASSERT_NE(c, nullptr);
         EXPECT_TRUE(c->isTypeOf(e.cls));
         EXPECT_EQ(c->getTag(), v().hasFat ? e.fatTag : e.plainTag);
-        EXPECT_EQ(c->getViewSize(), spec(e.name).rect);
+        EXPECT_EQ(c->getViewSize(), desc(e.name).rect);
         if (e.bitmap > 0) {
             ASSERT_NE(c->getBackground(), nullptr);
             EXPECT_EQ(c->getBackground()->getResourceId(), e.bitmap);
@@ -128,7 +128,7 @@ TEST_P(Window, CircularModeAndAltSwapTheDragKinds)
     // Linear mode (the default setting): Alt makes the drag circular, so a
     // press at the lowest left and a move to the top gives the middle.
     CPoint mix = centre("Mix");
-    const CRect r = spec("Mix").rect;
+    const CRect r = desc("Mix").rect;
     editor->setKnobMode(kLinearMode);
     control("Mix")->setValue(0.0f);
     window().drag({{CPoint(r.left + 2, r.bottom - 2), kLButton | kAlt},
@@ -185,7 +185,7 @@ TEST_P(Window, DoubleClickTypesAValueThatAnyClickCommits)
     ASSERT_NE(platform.lastTextField(), nullptr);
     EXPECT_TRUE(platform.lastTextField()->open);
     EXPECT_EQ(platform.lastTextField()->text, "0.0");
-    EXPECT_EQ(platform.lastTextField()->spec.rect, spec("EntryField").rect);
+    EXPECT_EQ(platform.lastTextField()->desc.rect, desc("EntryField").rect);
     platform.lastTextField()->type("6");
     hostLog().calls.clear();
     window().click(centre("LatencyClick")); // any click elsewhere commits first
@@ -263,7 +263,7 @@ TEST(TypedEntry, ConvertsEachKnobsUnitsAndLimitsTheResult)
 
 TEST_P(Window, TheChannelModeButtonsFourZonesSetTheSelectorAndAutomateItsTwoParameters)
 {
-    const CRect r = spec("ChannelMode").rect;
+    const CRect r = desc("ChannelMode").rect;
     const int monoStereo = index(ParamId::MonoStereo), lr = index(ParamId::LR);
     struct Zone {
         CPoint where;
@@ -418,11 +418,11 @@ TEST_P(Window, HostAutomationMovesControlsAndTheReadoutAtTheNextIdle)
     effect->setParameter(index(ParamId::Link), 0.49f);
     editor->idle();
     editor->idle();
-    EXPECT_EQ(window().surface().frameShown(skin::kLinkButton, spec("Link").rect, 40), 0);
+    EXPECT_EQ(window().surface().frameShown(skin::kLinkButton, desc("Link").rect, 40), 0);
     effect->setParameter(index(ParamId::Link), 0.5f);
     editor->idle();
     editor->idle();
-    EXPECT_EQ(window().surface().frameShown(skin::kLinkButton, spec("Link").rect, 40), 1);
+    EXPECT_EQ(window().surface().frameShown(skin::kLinkButton, desc("Link").rect, 40), 1);
     // A new latency reaches the displays.
     effect->setSampleRate(96000.0f);
     editor->idle();

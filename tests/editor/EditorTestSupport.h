@@ -108,7 +108,7 @@ protected:
     ScriptedWindow& window() { return *platform.window(); }
     Host& hostLog() { return Host::get(); }
 
-    static const layout::ControlSpec& spec(const char* name)
+    static const layout::ControlSpec& desc(const char* name)
     {
         for (const layout::ControlSpec& s : layout::kMainPageControls)
             if (std::strcmp(s.name, name) == 0)
@@ -120,8 +120,8 @@ protected:
         return layout::kMainPageControls[0];
     }
     static CPoint centre(const CRect& r) { return CPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2); }
-    static CPoint centre(const char* name) { return centre(spec(name).rect); }
-    CControl* control(const char* name) { return editor->control(layout::tagOf(v(), spec(name))); }
+    static CPoint centre(const char* name) { return centre(desc(name).rect); }
+    CControl* control(const char* name) { return editor->control(layout::tagOf(v(), desc(name))); }
 
     // A linear drag from `from` by (dx, dy) in `steps` moves, with the
     // buttons `held` throughout.

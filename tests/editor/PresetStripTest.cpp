@@ -82,9 +82,9 @@ protected:
     CFrame& frame() { return *editor->getFrame(); }
     static CPoint centre(layout::EditorTag t)
     {
-        for (const layout::StripControlSpec& spec : layout::kStripControls)
-            if (spec.tag == t)
-                return CPoint((spec.left + spec.right) / 2, (layout::kStripTop + layout::kStripBottom) / 2);
+        for (const layout::StripControlSpec& desc : layout::kStripControls)
+            if (desc.tag == t)
+                return CPoint((desc.left + desc.right) / 2, (layout::kStripTop + layout::kStripBottom) / 2);
         return CPoint();
     }
     // A click on a strip control (press, a few polls held, release).
@@ -331,17 +331,17 @@ TEST_P(PresetStrip, BankSavedAfterConstructionAndTheDialogsItUses)
     platform.fileDialogAnswers = {path};
     click(layout::EditorTag::SaveBank);
     ASSERT_EQ(platform.fileDialogsShown.size(), 1u);
-    const FileDialogSpec& spec = platform.fileDialogsShown[0];
-    EXPECT_TRUE(spec.save);
-    EXPECT_TRUE(spec.confirmOverwrite);
-    EXPECT_EQ(spec.title, "Save bank as...");
-    ASSERT_EQ(spec.filters.size(), 2u);
-    EXPECT_EQ(spec.filters[0], std::make_pair(std::string("All Files"), std::string("*.*")));
-    EXPECT_EQ(spec.filters[1], std::make_pair(std::string("Nur Banks"), std::string("*.nub")));
-    EXPECT_EQ(spec.selectedFilter, 1);
-    EXPECT_EQ(spec.defaultExtension, "nub");
-    EXPECT_EQ(spec.initialDirectory, cwd);
-    EXPECT_EQ(spec.initialName, "");
+    const FileDialogSpec& desc = platform.fileDialogsShown[0];
+    EXPECT_TRUE(desc.save);
+    EXPECT_TRUE(desc.confirmOverwrite);
+    EXPECT_EQ(desc.title, "Save bank as...");
+    ASSERT_EQ(desc.filters.size(), 2u);
+    EXPECT_EQ(desc.filters[0], std::make_pair(std::string("All Files"), std::string("*.*")));
+    EXPECT_EQ(desc.filters[1], std::make_pair(std::string("Nur Banks"), std::string("*.nub")));
+    EXPECT_EQ(desc.selectedFilter, 1);
+    EXPECT_EQ(desc.defaultExtension, "nub");
+    EXPECT_EQ(desc.initialDirectory, cwd);
+    EXPECT_EQ(desc.initialName, "");
     EXPECT_EQ(std::filesystem::file_size(path), v().hasFat ? 5957u : 6701u);
     EXPECT_EQ(std::filesystem::current_path().string(), cwd); // never changed
     EXPECT_TRUE(platform.messages.empty());

@@ -172,7 +172,7 @@ void TextFieldRecord::type(const std::string& newText)
 {
     if (!open)
         return;
-    text = newText.substr(0, spec.maxLength);
+    text = newText.substr(0, desc.maxLength);
 }
 
 void TextFieldRecord::close(bool commit)
@@ -221,8 +221,8 @@ std::shared_ptr<ShownMenu> copyMenu(const MenuModel& model, CPoint where)
 
 // --- ScriptedWindow ------------------------------------------------------------
 
-ScriptedWindow::ScriptedWindow(ScriptedPlatform& platform, const WindowSpec& spec, PlatformWindowListener* listener)
-    : platform_(platform), spec_(spec), listener_(listener), buffer_(spec.width, spec.height, spec.scale)
+ScriptedWindow::ScriptedWindow(ScriptedPlatform& platform, const WindowSpec& desc, PlatformWindowListener* listener)
+    : platform_(platform), spec_(desc), listener_(listener), buffer_(desc.width, desc.height, desc.scale)
 {
     platform_.windows_.push_back(this);
 }
@@ -335,14 +335,14 @@ void ScriptedWindow::setSize(int32_t width, int32_t height, int32_t scale)
     buffer_.resize(width, height, scale);
 }
 
-std::unique_ptr<PlatformTextField> ScriptedWindow::createTextField(const TextFieldSpec& spec,
+std::unique_ptr<PlatformTextField> ScriptedWindow::createTextField(const TextFieldSpec& desc,
                                                                    PlatformTextFieldListener* listener)
 {
     if (platform_.failTextFields)
         return nullptr;
     auto record = std::make_shared<TextFieldRecord>();
-    record->spec = spec;
-    record->text = spec.text.substr(0, spec.maxLength);
+    record->desc = desc;
+    record->text = desc.text.substr(0, desc.maxLength);
     record->listener = listener;
     platform_.textFields.push_back(record);
     return std::make_unique<ScriptedTextField>(record);
@@ -373,13 +373,13 @@ void ScriptedPlatform::addBitmap(int32_t id, int32_t width, int32_t height)
     bitmaps_.push_back({id, {width, height}});
 }
 
-std::unique_ptr<PlatformWindow> ScriptedPlatform::createWindow(const WindowSpec& spec,
+std::unique_ptr<PlatformWindow> ScriptedPlatform::createWindow(const WindowSpec& desc,
                                                                PlatformWindowListener* listener)
 {
-    if (failWindows || !spec.parent || !listener)
+    if (failWindows || !desc.parent || !listener)
         return nullptr;
     ++windowsCreated;
-    return std::make_unique<ScriptedWindow>(*this, spec, listener);
+    return std::make_unique<ScriptedWindow>(*this, desc, listener);
 }
 
 int32_t ScriptedPlatform::preferredScale(void* /*parent*/) { return displayScale; }
@@ -428,9 +428,9 @@ void ScriptedPlatform::messageBox(PlatformWindow* /*window*/, const std::string&
     messages.emplace_back(caption, text);
 }
 
-std::optional<std::string> ScriptedPlatform::fileDialog(PlatformWindow* /*window*/, const FileDialogSpec& spec)
+std::optional<std::string> ScriptedPlatform::fileDialog(PlatformWindow* /*window*/, const FileDialogSpec& desc)
 {
-    fileDialogsShown.push_back(spec);
+    fileDialogsShown.push_back(desc);
     if (fileDialogAnswers.empty())
         return std::nullopt;
     auto answer = fileDialogAnswers.front();

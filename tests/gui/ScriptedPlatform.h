@@ -124,12 +124,12 @@ private:
 // A text field the toolkit opened. It stays readable after the toolkit
 // closed it; the user's actions act only while it is open.
 struct TextFieldRecord {
-    TextFieldSpec spec;               // as the toolkit asked for it
+    TextFieldSpec desc;               // as the toolkit asked for it
     std::string text;                 // the contents now
     bool open = true;
     std::vector<std::pair<VstKeyCode, bool>> keys; // keys forwarded by the host (key, down)
 
-    // The user replaces the contents (kept to spec.maxLength bytes).
+    // The user replaces the contents (kept to desc.maxLength bytes).
     void type(const std::string& newText);
     // Return (commit), Escape (cancel), or a click elsewhere (commit).
     void pressReturn() { close(true); }
@@ -158,10 +158,10 @@ class ScriptedPlatform;
 
 class ScriptedWindow final : public PlatformWindow {
 public:
-    ScriptedWindow(ScriptedPlatform& platform, const WindowSpec& spec, PlatformWindowListener* listener);
+    ScriptedWindow(ScriptedPlatform& platform, const WindowSpec& desc, PlatformWindowListener* listener);
     ~ScriptedWindow() override;
 
-    const WindowSpec& spec() const { return spec_; }
+    const WindowSpec& desc() const { return spec_; }
     PlatformWindowListener* listener() const { return listener_; }
     ScriptedSurface& surface() { return buffer_; }
 
@@ -207,7 +207,7 @@ public:
     int32_t getMouseButtons() override;
     CPoint getMouseLocation() override;
     void setSize(int32_t width, int32_t height, int32_t scale) override;
-    std::unique_ptr<PlatformTextField> createTextField(const TextFieldSpec& spec,
+    std::unique_ptr<PlatformTextField> createTextField(const TextFieldSpec& desc,
                                                        PlatformTextFieldListener* listener) override;
     MenuResult popupMenu(const MenuModel& menu, CPoint where) override;
 
@@ -270,7 +270,7 @@ public:
     std::deque<std::optional<std::string>> fileDialogAnswers;
 
     // Platform
-    std::unique_ptr<PlatformWindow> createWindow(const WindowSpec& spec, PlatformWindowListener* listener) override;
+    std::unique_ptr<PlatformWindow> createWindow(const WindowSpec& desc, PlatformWindowListener* listener) override;
     int32_t preferredScale(void* parent) override;
     std::shared_ptr<PlatformBitmap> loadBitmap(int32_t resourceId) override;
     std::unique_ptr<PlatformOffscreen> createOffscreen(int32_t width, int32_t height, int32_t scale) override;
@@ -278,7 +278,7 @@ public:
     void sleep(uint32_t milliseconds) override;
     uint32_t doubleClickTime() override { return systemDoubleClickTime; }
     void messageBox(PlatformWindow* window, const std::string& caption, const std::string& text) override;
-    std::optional<std::string> fileDialog(PlatformWindow* window, const FileDialogSpec& spec) override;
+    std::optional<std::string> fileDialog(PlatformWindow* window, const FileDialogSpec& desc) override;
 
 private:
     friend class ScriptedWindow;

@@ -37,16 +37,16 @@ TEST_F(TextEdit, AClickOpensTheNativeFieldOverTheControlWithItsLook)
 {
     openField();
     scripted::TextFieldRecord& field = openedField();
-    EXPECT_EQ(field.spec.rect, CRect(20, 50, 120, 64)); // window coordinates
-    EXPECT_EQ(field.spec.text, "Init");
-    EXPECT_EQ(field.spec.fontId, kNormalFontSmall);
-    EXPECT_EQ(field.spec.face, kBoldFace);
-    EXPECT_EQ(field.spec.weight, 600);
-    EXPECT_EQ(field.spec.margin, 3);
-    EXPECT_EQ(field.spec.maxLength, 255u);
-    EXPECT_EQ(field.spec.textColor, (CColor{76, 76, 72, 255}));
-    EXPECT_EQ(field.spec.backColor, (CColor{207, 222, 235, 255}));
-    EXPECT_EQ(field.spec.align, kCenterText);
+    EXPECT_EQ(field.desc.rect, CRect(20, 50, 120, 64)); // window coordinates
+    EXPECT_EQ(field.desc.text, "Init");
+    EXPECT_EQ(field.desc.fontId, kNormalFontSmall);
+    EXPECT_EQ(field.desc.face, kBoldFace);
+    EXPECT_EQ(field.desc.weight, 600);
+    EXPECT_EQ(field.desc.margin, 3);
+    EXPECT_EQ(field.desc.maxLength, 255u);
+    EXPECT_EQ(field.desc.textColor, (CColor{76, 76, 72, 255}));
+    EXPECT_EQ(field.desc.backColor, (CColor{207, 222, 235, 255}));
+    EXPECT_EQ(field.desc.align, kCenterText);
     EXPECT_EQ(frame().getFocusView(), edit);
     EXPECT_EQ(log, (std::vector<std::string>{"host begin 7"}));
 

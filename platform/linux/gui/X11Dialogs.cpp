@@ -155,39 +155,39 @@ std::vector<std::string> wrap(softraster::SoftwareSurface& s, const std::string&
     return lines;
 }
 
-PanelLayout layoutPanel(softraster::SoftwareSurface& s, const PanelSpec& spec, int32_t areaWidth, int32_t areaHeight)
+PanelLayout layoutPanel(softraster::SoftwareSurface& s, const PanelSpec& desc, int32_t areaWidth, int32_t areaHeight)
 {
     PanelLayout layout;
-    const int32_t captionWidth = s.textWidth(spec.caption.c_str(), VSTGUI::kSystemFont, VSTGUI::kBoldFace);
+    const int32_t captionWidth = s.textWidth(desc.caption.c_str(), VSTGUI::kSystemFont, VSTGUI::kBoldFace);
     int32_t buttonsWidth = 0;
     std::vector<int32_t> buttonWidths;
-    for (const std::string& label : spec.buttons) {
+    for (const std::string& label : desc.buttons) {
         buttonWidths.push_back(std::max<int32_t>(72, s.textWidth(label.c_str(), VSTGUI::kNormalFont, 0) + 24));
         buttonsWidth += buttonWidths.back() + 8;
     }
     int32_t textWidth = 0;
     {
         size_t start = 0;
-        while (start <= spec.text.size()) {
-            size_t end = spec.text.find('\n', start);
+        while (start <= desc.text.size()) {
+            size_t end = desc.text.find('\n', start);
             if (end == std::string::npos)
-                end = spec.text.size();
-            textWidth = std::max(textWidth, s.textWidth(spec.text.substr(start, end - start).c_str(), VSTGUI::kNormalFont, 0));
+                end = desc.text.size();
+            textWidth = std::max(textWidth, s.textWidth(desc.text.substr(start, end - start).c_str(), VSTGUI::kNormalFont, 0));
             start = end + 1;
         }
     }
     int32_t width = std::max({int32_t{240}, captionWidth + 2 * kPadding, std::min<int32_t>(textWidth, 380) + 2 * kPadding,
                               buttonsWidth + 2 * kPadding});
     width = std::min(width, std::max<int32_t>(120, areaWidth - 12));
-    layout.lines = wrap(s, spec.text, width - 2 * kPadding);
+    layout.lines = wrap(s, desc.text, width - 2 * kPadding);
     int32_t height = kCaptionHeight + kPadding + static_cast<int32_t>(layout.lines.size()) * kLineHeight + kPadding +
                      kButtonHeight + 12;
     height = std::min(height, std::max<int32_t>(kCaptionHeight + kButtonHeight + 8, areaHeight - 4));
     const int32_t left = (areaWidth - width) / 2, top = (areaHeight - height) / 2;
     layout.panel = CRect(left, top, left + width, top + height);
     int32_t x = layout.panel.right - 12;
-    layout.buttons.resize(spec.buttons.size());
-    for (size_t i = spec.buttons.size(); i-- > 0;) {
+    layout.buttons.resize(desc.buttons.size());
+    for (size_t i = desc.buttons.size(); i-- > 0;) {
         x -= buttonWidths[i];
         layout.buttons[i] = CRect(x, layout.panel.bottom - 12 - kButtonHeight, x + buttonWidths[i], layout.panel.bottom - 12);
         x -= 8;
@@ -197,14 +197,14 @@ PanelLayout layoutPanel(softraster::SoftwareSurface& s, const PanelSpec& spec, i
 
 } // namespace
 
-void panelSize(softraster::SoftwareSurface& measure, const PanelSpec& spec, int32_t& width, int32_t& height)
+void panelSize(softraster::SoftwareSurface& measure, const PanelSpec& desc, int32_t& width, int32_t& height)
 {
-    const PanelLayout layout = layoutPanel(measure, spec, 4000, 4000);
+    const PanelLayout layout = layoutPanel(measure, desc, 4000, 4000);
     width = layout.panel.width();
     height = layout.panel.height();
 }
 
-void paintPanel(softraster::SoftwareSurface& s, const PanelSpec& spec, int hot, bool dim, std::vector<CRect>& buttons)
+void paintPanel(softraster::SoftwareSurface& s, const PanelSpec& desc, int hot, bool dim, std::vector<CRect>& buttons)
 {
     const CRect all(0, 0, s.width(), s.height());
     s.setClip(all);
@@ -215,14 +215,14 @@ void paintPanel(softraster::SoftwareSurface& s, const PanelSpec& spec, int hot, 
         for (size_t i = 0; i < n; ++i)
             p[i] = 0xFF000000u | ((p[i] & 0xFEFEFEu) >> 1);
     }
-    const PanelLayout layout = layoutPanel(s, spec, s.width(), s.height());
+    const PanelLayout layout = layoutPanel(s, desc, s.width(), s.height());
     const CRect panel = layout.panel;
     s.fillRect(panel, kPanelFace);
     s.fillRect(CRect(panel.left, panel.top, panel.right, panel.top + kCaptionHeight), kCaptionBar);
     s.frameRect(panel, kPanelFrame);
     CRect caption(panel.left + 10, panel.top, panel.right - 10, panel.top + kCaptionHeight);
     s.setClip(caption);
-    s.drawText(spec.caption.c_str(), caption, VSTGUI::kSystemFont, VSTGUI::kBoldFace, kCaptionText, VSTGUI::kLeftText);
+    s.drawText(desc.caption.c_str(), caption, VSTGUI::kSystemFont, VSTGUI::kBoldFace, kCaptionText, VSTGUI::kLeftText);
     const CRect body(panel.left + kPadding, panel.top + kCaptionHeight + kPadding, panel.right - kPadding,
                      panel.bottom - 12 - kButtonHeight - 4);
     s.setClip(body);
@@ -243,7 +243,7 @@ void paintPanel(softraster::SoftwareSurface& s, const PanelSpec& spec, int hot, 
             s.frameRect(r, kButtonFrame);
         }
         s.setClip(r);
-        s.drawText(spec.buttons[i].c_str(), r, VSTGUI::kNormalFont, 0, kBodyText, VSTGUI::kCenterText);
+        s.drawText(desc.buttons[i].c_str(), r, VSTGUI::kNormalFont, 0, kBodyText, VSTGUI::kCenterText);
         s.setClip(all);
     }
     buttons = layout.buttons;
@@ -257,7 +257,7 @@ namespace {
 // click when there is only one button).
 class PanelInput {
 public:
-    PanelInput(const PanelSpec& spec, int32_t scale) : hot(spec.defaultButton), spec_(spec), scale_(scale) {}
+    PanelInput(const PanelSpec& desc, int32_t scale) : hot(desc.defaultButton), spec_(desc), scale_(scale) {}
 
     // True when the event was the panel's; `changed` when it must be drawn again.
     bool handle(XEvent& event, Window window, bool& changed)
@@ -348,20 +348,20 @@ void waitForMap(Display* display, Window window)
 }
 
 // The panel in a small top-level window of its own.
-int runPanelWindow(X11Window* owner, const PanelSpec& spec)
+int runPanelWindow(X11Window* owner, const PanelSpec& desc)
 {
     Display* display = openDisplay();
     if (!display) {
-        std::fprintf(stderr, "%s: %s\n", spec.caption.c_str(), spec.text.c_str());
-        return spec.cancelButton;
+        std::fprintf(stderr, "%s: %s\n", desc.caption.c_str(), desc.text.c_str());
+        return desc.cancelButton;
     }
     const int scale = scaleForDisplay(display);
     softraster::SoftwareSurface surface(1, 1, scale);
     int32_t width = 0, height = 0;
-    panelSize(surface, spec, width, height);
+    panelSize(surface, desc, width, height);
     surface.resize(width, height, scale);
     const int screen = DefaultScreen(display);
-    int result = spec.cancelButton;
+    int result = desc.cancelButton;
     {
         ErrorTrap trap(display);
         XSetWindowAttributes attributes{};
@@ -374,7 +374,7 @@ int runPanelWindow(X11Window* owner, const PanelSpec& spec)
                                             static_cast<unsigned>(width * scale), static_cast<unsigned>(height * scale),
                                             0, CopyFromParent, InputOutput, CopyFromParent, CWBackPixel | CWEventMask,
                                             &attributes);
-        XStoreName(display, window, spec.caption.c_str());
+        XStoreName(display, window, desc.caption.c_str());
         const Atom type = atom(display, "_NET_WM_WINDOW_TYPE");
         const Atom dialog = atom(display, "_NET_WM_WINDOW_TYPE_DIALOG");
         XChangeProperty(display, window, type, XA_ATOM, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&dialog), 1);
@@ -384,9 +384,9 @@ int runPanelWindow(X11Window* owner, const PanelSpec& spec)
             XSetTransientForHint(display, window, hostTopLevel(display, owner->hostParent()));
         GC gc = XCreateGC(display, window, 0, nullptr);
         Blitter blitter(display, DefaultVisual(display, screen), DefaultDepth(display, screen), false);
-        PanelInput input(spec, scale);
+        PanelInput input(desc, scale);
         auto show = [&] {
-            paintPanel(surface, spec, input.hot, false, input.rects);
+            paintPanel(surface, desc, input.hot, false, input.rects);
             blitter.put(window, gc, surface, 0, 0, surface.deviceWidth(), surface.deviceHeight());
         };
         XMapRaised(display, window);
@@ -426,15 +426,15 @@ int runPanelWindow(X11Window* owner, const PanelSpec& spec)
 
 } // namespace
 
-int runPanel(X11Window* owner, const PanelSpec& spec)
+int runPanel(X11Window* owner, const PanelSpec& desc)
 {
-    if (spec.buttons.empty())
+    if (desc.buttons.empty())
         return -1;
     if (!owner || owner->isGone())
-        return runPanelWindow(owner, spec);
+        return runPanelWindow(owner, desc);
     Display* display = owner->display();
-    PanelInput input(spec, owner->scale());
-    auto painter = [&](softraster::SoftwareSurface& s) { paintPanel(s, spec, input.hot, true, input.rects); };
+    PanelInput input(desc, owner->scale());
+    auto painter = [&](softraster::SoftwareSurface& s) { paintPanel(s, desc, input.hot, true, input.rects); };
     Window previousFocus = 0;
     {
         ErrorTrap trap(display);
@@ -447,7 +447,7 @@ int runPanel(X11Window* owner, const PanelSpec& spec)
     ModalLoop loop(owner);
     while (input.result < 0) {
         if (!loop.owner()) {
-            input.result = spec.cancelButton;
+            input.result = desc.cancelButton;
             break;
         }
         const Window window = owner->window();
@@ -517,19 +517,19 @@ Window hostTopLevel(Display* display, Window window)
 
 void showMessage(X11Window* window, const std::string& caption, const std::string& text)
 {
-    PanelSpec spec;
-    spec.caption = caption;
-    spec.text = text;
-    runPanel(window, spec);
+    PanelSpec desc;
+    desc.caption = caption;
+    desc.text = text;
+    runPanel(window, desc);
 }
 
 // --- File dialogs ------------------------------------------------------------
 
 namespace {
 
-std::string startPath(const VSTGUI::FileDialogSpec& spec)
+std::string startPath(const VSTGUI::FileDialogSpec& desc)
 {
-    std::string directory = spec.initialDirectory;
+    std::string directory = desc.initialDirectory;
     if (directory.empty()) {
         char buffer[4096];
         if (getcwd(buffer, sizeof buffer))
@@ -537,16 +537,16 @@ std::string startPath(const VSTGUI::FileDialogSpec& spec)
     }
     if (!directory.empty() && directory.back() != '/')
         directory += '/';
-    return directory + spec.initialName;
+    return directory + desc.initialName;
 }
 
 // The filters with the preselected one first: that is the one the
 // programs start with.
-std::vector<std::pair<std::string, std::string>> orderedFilters(const VSTGUI::FileDialogSpec& spec)
+std::vector<std::pair<std::string, std::string>> orderedFilters(const VSTGUI::FileDialogSpec& desc)
 {
-    auto filters = spec.filters;
-    if (spec.selectedFilter > 0 && spec.selectedFilter < static_cast<int32_t>(filters.size()))
-        std::rotate(filters.begin(), filters.begin() + spec.selectedFilter, filters.begin() + spec.selectedFilter + 1);
+    auto filters = desc.filters;
+    if (desc.selectedFilter > 0 && desc.selectedFilter < static_cast<int32_t>(filters.size()))
+        std::rotate(filters.begin(), filters.begin() + desc.selectedFilter, filters.begin() + desc.selectedFilter + 1);
     return filters;
 }
 
@@ -583,15 +583,15 @@ bool exists(const std::string& path)
 
 } // namespace
 
-std::vector<std::string> zenityArguments(const VSTGUI::FileDialogSpec& spec, unsigned long attachTo)
+std::vector<std::string> zenityArguments(const VSTGUI::FileDialogSpec& desc, unsigned long attachTo)
 {
-    std::vector<std::string> args{"zenity", "--file-selection", "--title=" + spec.title, "--filename=" + startPath(spec)};
-    if (spec.save) {
+    std::vector<std::string> args{"zenity", "--file-selection", "--title=" + desc.title, "--filename=" + startPath(desc)};
+    if (desc.save) {
         args.push_back("--save");
-        if (spec.confirmOverwrite)
+        if (desc.confirmOverwrite)
             args.push_back("--confirm-overwrite");
     }
-    for (const auto& [description, pattern] : orderedFilters(spec))
+    for (const auto& [description, pattern] : orderedFilters(desc))
         args.push_back("--file-filter=" + description + " | " + unixPattern(pattern));
     if (attachTo) {
         args.push_back("--modal");
@@ -600,13 +600,13 @@ std::vector<std::string> zenityArguments(const VSTGUI::FileDialogSpec& spec, uns
     return args;
 }
 
-std::vector<std::string> kdialogArguments(const VSTGUI::FileDialogSpec& spec, unsigned long attachTo)
+std::vector<std::string> kdialogArguments(const VSTGUI::FileDialogSpec& desc, unsigned long attachTo)
 {
     std::string filter;
-    for (const auto& [description, pattern] : orderedFilters(spec))
+    for (const auto& [description, pattern] : orderedFilters(desc))
         filter += (filter.empty() ? "" : "\n") + description + " (" + unixPattern(pattern) + ")";
-    std::vector<std::string> args{"kdialog", "--title", spec.title,
-                                  spec.save ? "--getsavefilename" : "--getopenfilename", startPath(spec), filter};
+    std::vector<std::string> args{"kdialog", "--title", desc.title,
+                                  desc.save ? "--getsavefilename" : "--getopenfilename", startPath(desc), filter};
     if (attachTo) {
         args.push_back("--attach");
         args.push_back(std::to_string(attachTo));
@@ -695,12 +695,12 @@ ChildResult runChild(X11Window* owner, const std::vector<std::string>& argv)
     return result;
 }
 
-std::optional<std::string> runFileDialog(X11Window* owner, const VSTGUI::FileDialogSpec& spec)
+std::optional<std::string> runFileDialog(X11Window* owner, const VSTGUI::FileDialogSpec& desc)
 {
     const unsigned long attachTo = owner && !owner->isGone() ? hostTopLevel(owner->display(), owner->hostParent()) : 0;
     for (int program = 0; program < 2; ++program) {
         const ChildResult child =
-            runChild(owner, program == 0 ? zenityArguments(spec, attachTo) : kdialogArguments(spec, attachTo));
+            runChild(owner, program == 0 ? zenityArguments(desc, attachTo) : kdialogArguments(desc, attachTo));
         if (!child.started || child.exitCode == 127 || child.exitCode == 126)
             continue; // not there: the next one
         std::string path = child.output;
@@ -712,13 +712,13 @@ std::optional<std::string> runFileDialog(X11Window* owner, const VSTGUI::FileDia
         const bool accepted = child.exitCode == 0 || (child.exitCode == -1 && !path.empty());
         if (!accepted || path.empty())
             return std::nullopt;
-        if (spec.save) {
-            const std::string full = withDefaultExtension(path, spec.defaultExtension);
+        if (desc.save) {
+            const std::string full = withDefaultExtension(path, desc.defaultExtension);
             // The program asked about the name it returned; a name we
             // completed is asked about here.
-            if (full != path && spec.confirmOverwrite && exists(full)) {
+            if (full != path && desc.confirmOverwrite && exists(full)) {
                 PanelSpec confirm;
-                confirm.caption = spec.title;
+                confirm.caption = desc.title;
                 confirm.text = full.substr(full.rfind('/') + 1) + " already exists.\nDo you want to replace it?";
                 confirm.buttons = {"Yes", "No"};
                 confirm.defaultButton = 1;
@@ -732,7 +732,7 @@ std::optional<std::string> runFileDialog(X11Window* owner, const VSTGUI::FileDia
             return std::nullopt;
         return path;
     }
-    return runFileChooser(owner, spec);
+    return runFileChooser(owner, desc);
 }
 
 } // namespace x11gui

@@ -49,14 +49,14 @@ struct PanelSpec {
 
 // Draws the panel centred on the surface, over a darkened copy of what is
 // there when `dim`; `buttons` receives the buttons' rectangles (1x pixels).
-void paintPanel(softraster::SoftwareSurface& surface, const PanelSpec& spec, int hot, bool dim,
+void paintPanel(softraster::SoftwareSurface& surface, const PanelSpec& desc, int hot, bool dim,
                 std::vector<VSTGUI::CRect>& buttons);
 // The panel's own size for a window of its own (1x pixels).
-void panelSize(softraster::SoftwareSurface& measure, const PanelSpec& spec, int32_t& width, int32_t& height);
+void panelSize(softraster::SoftwareSurface& measure, const PanelSpec& desc, int32_t& width, int32_t& height);
 
 // Shows the panel modally over the editor window (or, without one, in a
 // window of its own) until a button is chosen; answers its index.
-int runPanel(X11Window* owner, const PanelSpec& spec);
+int runPanel(X11Window* owner, const PanelSpec& desc);
 
 // Top-level window of the host's window (for dialogs to be transient for).
 Window hostTopLevel(Display* display, Window window);
@@ -72,8 +72,8 @@ struct ChildResult {
 // while the modal loop keeps the editor painting.
 ChildResult runChild(X11Window* owner, const std::vector<std::string>& argv);
 
-std::vector<std::string> zenityArguments(const VSTGUI::FileDialogSpec& spec, unsigned long attachTo);
-std::vector<std::string> kdialogArguments(const VSTGUI::FileDialogSpec& spec, unsigned long attachTo);
+std::vector<std::string> zenityArguments(const VSTGUI::FileDialogSpec& desc, unsigned long attachTo);
+std::vector<std::string> kdialogArguments(const VSTGUI::FileDialogSpec& desc, unsigned long attachTo);
 
 // A name matched against a filter pattern ("*.nub", "*.*", "*", or several
 // separated by ';' or spaces), case-insensitively.
@@ -88,7 +88,7 @@ struct DirectoryEntry {
 std::vector<DirectoryEntry> listDirectory(const std::string& directory, const std::string& pattern);
 
 // Our own chooser, for machines with neither zenity nor kdialog.
-std::optional<std::string> runFileChooser(X11Window* owner, const VSTGUI::FileDialogSpec& spec);
+std::optional<std::string> runFileChooser(X11Window* owner, const VSTGUI::FileDialogSpec& desc);
 
 // The whole path for a name typed or chosen in a save dialog: the default
 // extension added when the name has none.

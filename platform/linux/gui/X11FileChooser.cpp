@@ -119,18 +119,18 @@ std::string canonical(const std::string& path)
 
 class Chooser {
 public:
-    Chooser(X11Window* owner, const VSTGUI::FileDialogSpec& spec) : owner_(owner), spec_(spec)
+    Chooser(X11Window* owner, const VSTGUI::FileDialogSpec& desc) : owner_(owner), spec_(desc)
     {
-        filter_ = spec.selectedFilter >= 0 && spec.selectedFilter < static_cast<int32_t>(spec.filters.size())
-                      ? spec.selectedFilter
+        filter_ = desc.selectedFilter >= 0 && desc.selectedFilter < static_cast<int32_t>(desc.filters.size())
+                      ? desc.selectedFilter
                       : 0;
-        std::string start = spec.initialDirectory;
+        std::string start = desc.initialDirectory;
         if (start.empty() || !isDirectory(start)) {
             char buffer[PATH_MAX];
             start = getcwd(buffer, sizeof buffer) ? buffer : "/";
         }
         directory_ = canonical(start);
-        name_ = spec.initialName;
+        name_ = desc.initialName;
         load();
     }
 
@@ -168,7 +168,7 @@ private:
     void accept();
     void keyPress(XKeyEvent& event);
     void click(int x, int y, bool doubleClick);
-    int ask(const PanelSpec& spec);
+    int ask(const PanelSpec& desc);
 
     X11Window* owner_;
     const VSTGUI::FileDialogSpec& spec_;
@@ -293,14 +293,14 @@ void Chooser::show()
     blitter_->put(window_, gc_, *surface_, 0, 0, surface_->deviceWidth(), surface_->deviceHeight());
 }
 
-int Chooser::ask(const PanelSpec& spec)
+int Chooser::ask(const PanelSpec& desc)
 {
     // The question over the chooser, in its window.
-    int hot = spec.defaultButton;
+    int hot = desc.defaultButton;
     std::vector<CRect> rects;
     auto paint = [&] {
         draw();
-        paintPanel(*surface_, spec, hot, true, rects);
+        paintPanel(*surface_, desc, hot, true, rects);
         ErrorTrap trap(display_);
         blitter_->put(window_, gc_, *surface_, 0, 0, surface_->deviceWidth(), surface_->deviceHeight());
     };
@@ -315,7 +315,7 @@ int Chooser::ask(const PanelSpec& spec)
                 return static_cast<int>(i);
         return -1;
     };
-    const int n = static_cast<int>(spec.buttons.size());
+    const int n = static_cast<int>(desc.buttons.size());
     while (result < 0 && !done_) {
         loop_->step(100, [&](XEvent& event) {
             if (event.xany.window != window_)
@@ -341,20 +341,20 @@ int Chooser::ask(const PanelSpec& spec)
                 if (keysym == XK_Return || keysym == XK_KP_Enter || keysym == XK_space)
                     result = hot;
                 else if (keysym == XK_Escape)
-                    result = spec.cancelButton;
+                    result = desc.cancelButton;
                 else if (keysym == XK_Left || keysym == XK_Right || keysym == XK_Tab) {
                     hot = (hot + 1) % n;
                     paint();
                 } else {
                     for (int i = 0; i < n; ++i)
-                        if (buffer[0] && std::tolower(static_cast<unsigned char>(spec.buttons[static_cast<size_t>(i)][0])) ==
+                        if (buffer[0] && std::tolower(static_cast<unsigned char>(desc.buttons[static_cast<size_t>(i)][0])) ==
                                              std::tolower(static_cast<unsigned char>(buffer[0])))
                             result = i;
                 }
                 break;
             }
             case ClientMessage:
-                result = spec.cancelButton;
+                result = desc.cancelButton;
                 break;
             default:
                 break;
@@ -363,7 +363,7 @@ int Chooser::ask(const PanelSpec& spec)
         }, ownDisplay_ ? display_ : nullptr);
     }
     show();
-    return result < 0 ? spec.cancelButton : result;
+    return result < 0 ? desc.cancelButton : result;
 }
 
 void Chooser::accept()
@@ -630,9 +630,9 @@ std::optional<std::string> Chooser::run()
 
 } // namespace
 
-std::optional<std::string> runFileChooser(X11Window* owner, const VSTGUI::FileDialogSpec& spec)
+std::optional<std::string> runFileChooser(X11Window* owner, const VSTGUI::FileDialogSpec& desc)
 {
-    Chooser chooser(owner, spec);
+    Chooser chooser(owner, desc);
     return chooser.run();
 }
 

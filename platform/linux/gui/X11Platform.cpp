@@ -12,7 +12,7 @@
 namespace x11gui {
 
 void showMessage(X11Window* window, const std::string& caption, const std::string& text);
-std::optional<std::string> runFileDialog(X11Window* window, const VSTGUI::FileDialogSpec& spec);
+std::optional<std::string> runFileDialog(X11Window* window, const VSTGUI::FileDialogSpec& desc);
 
 namespace {
 
@@ -21,10 +21,10 @@ constexpr uint32_t kSettingsLifetime = 250; // ms the display's settings are tru
 
 class X11Platform final : public VSTGUI::Platform {
 public:
-    std::unique_ptr<VSTGUI::PlatformWindow> createWindow(const VSTGUI::WindowSpec& spec,
+    std::unique_ptr<VSTGUI::PlatformWindow> createWindow(const VSTGUI::WindowSpec& desc,
                                                          VSTGUI::PlatformWindowListener* listener) override
     {
-        return X11Window::create(spec, listener);
+        return X11Window::create(desc, listener);
     }
 
     int32_t preferredScale(void*) override
@@ -66,9 +66,9 @@ public:
         showMessage(dynamic_cast<X11Window*>(window), caption, text);
     }
 
-    std::optional<std::string> fileDialog(VSTGUI::PlatformWindow* window, const VSTGUI::FileDialogSpec& spec) override
+    std::optional<std::string> fileDialog(VSTGUI::PlatformWindow* window, const VSTGUI::FileDialogSpec& desc) override
     {
-        return runFileDialog(dynamic_cast<X11Window*>(window), spec);
+        return runFileDialog(dynamic_cast<X11Window*>(window), desc);
     }
 
 private:

@@ -38,7 +38,7 @@ enum class Source { kWindow, kHost };
 
 class TextField final : public X11TextField {
 public:
-    TextField(X11Window& owner, const VSTGUI::TextFieldSpec& spec, VSTGUI::PlatformTextFieldListener* listener);
+    TextField(X11Window& owner, const VSTGUI::TextFieldSpec& desc, VSTGUI::PlatformTextFieldListener* listener);
     ~TextField() override;
 
     std::string getText() const override { return text_; }
@@ -115,9 +115,9 @@ private:
     std::vector<Press> presses_;
 };
 
-TextField::TextField(X11Window& owner, const VSTGUI::TextFieldSpec& spec, VSTGUI::PlatformTextFieldListener* listener)
-    : owner_(&owner), display_(owner.display()), spec_(spec), listener_(listener),
-      surface_(std::max<int32_t>(1, spec.rect.width()), std::max<int32_t>(1, spec.rect.height()), owner.scale()),
+TextField::TextField(X11Window& owner, const VSTGUI::TextFieldSpec& desc, VSTGUI::PlatformTextFieldListener* listener)
+    : owner_(&owner), display_(owner.display()), spec_(desc), listener_(listener),
+      surface_(std::max<int32_t>(1, desc.rect.width()), std::max<int32_t>(1, desc.rect.height()), owner.scale()),
       scale_(owner.scale())
 {
     face_ = spec_.face & ~VSTGUI::kUnderlineFace;
@@ -784,10 +784,10 @@ void TextField::redraw()
 
 } // namespace
 
-std::unique_ptr<VSTGUI::PlatformTextField> makeTextField(X11Window& owner, const VSTGUI::TextFieldSpec& spec,
+std::unique_ptr<VSTGUI::PlatformTextField> makeTextField(X11Window& owner, const VSTGUI::TextFieldSpec& desc,
                                                          VSTGUI::PlatformTextFieldListener* listener)
 {
-    auto field = std::make_unique<TextField>(owner, spec, listener);
+    auto field = std::make_unique<TextField>(owner, desc, listener);
     if (!field->valid())
         return nullptr;
     return field;

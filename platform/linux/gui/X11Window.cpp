@@ -18,9 +18,9 @@ int32_t floorDiv(int32_t a, int32_t b)
 }
 } // namespace
 
-std::unique_ptr<X11Window> X11Window::create(const VSTGUI::WindowSpec& spec, VSTGUI::PlatformWindowListener* listener)
+std::unique_ptr<X11Window> X11Window::create(const VSTGUI::WindowSpec& desc, VSTGUI::PlatformWindowListener* listener)
 {
-    if (!spec.parent || spec.width <= 0 || spec.height <= 0)
+    if (!desc.parent || desc.width <= 0 || desc.height <= 0)
         return nullptr;
     Display* display = openDisplay();
     if (!display)
@@ -28,10 +28,10 @@ std::unique_ptr<X11Window> X11Window::create(const VSTGUI::WindowSpec& spec, VST
     std::unique_ptr<X11Window> self(new X11Window());
     self->display_ = display;
     self->listener_ = listener;
-    self->parent_ = static_cast<Window>(reinterpret_cast<uintptr_t>(spec.parent));
-    self->scale_ = spec.scale == 2 ? 2 : 1;
-    self->width_ = spec.width;
-    self->height_ = spec.height;
+    self->parent_ = static_cast<Window>(reinterpret_cast<uintptr_t>(desc.parent));
+    self->scale_ = desc.scale == 2 ? 2 : 1;
+    self->width_ = desc.width;
+    self->height_ = desc.height;
     self->screen_ = DefaultScreen(display);
 
     ErrorTrap trap(display);
@@ -372,12 +372,12 @@ void X11Window::setSize(int32_t width, int32_t height, int32_t scale)
     pendingPaint_ = CRect(0, 0, width_, height_);
 }
 
-std::unique_ptr<VSTGUI::PlatformTextField> X11Window::createTextField(const VSTGUI::TextFieldSpec& spec,
+std::unique_ptr<VSTGUI::PlatformTextField> X11Window::createTextField(const VSTGUI::TextFieldSpec& desc,
                                                                       VSTGUI::PlatformTextFieldListener* listener)
 {
     if (gone_)
         return nullptr;
-    return makeTextField(*this, spec, listener);
+    return makeTextField(*this, desc, listener);
 }
 
 VSTGUI::MenuResult X11Window::popupMenu(const VSTGUI::MenuModel& menu, CPoint where)

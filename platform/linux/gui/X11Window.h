@@ -19,7 +19,7 @@ class X11Window final : public VSTGUI::PlatformWindow {
 public:
     // Null when the display cannot be opened or the parent is not a window
     // that can hold ours.
-    static std::unique_ptr<X11Window> create(const VSTGUI::WindowSpec& spec, VSTGUI::PlatformWindowListener* listener);
+    static std::unique_ptr<X11Window> create(const VSTGUI::WindowSpec& desc, VSTGUI::PlatformWindowListener* listener);
     ~X11Window() override;
 
     void* nativeHandle() const override;
@@ -32,7 +32,7 @@ public:
     int32_t getMouseButtons() override;
     VSTGUI::CPoint getMouseLocation() override;
     void setSize(int32_t width, int32_t height, int32_t scale) override;
-    std::unique_ptr<VSTGUI::PlatformTextField> createTextField(const VSTGUI::TextFieldSpec& spec,
+    std::unique_ptr<VSTGUI::PlatformTextField> createTextField(const VSTGUI::TextFieldSpec& desc,
                                                                VSTGUI::PlatformTextFieldListener* listener) override;
     VSTGUI::MenuResult popupMenu(const VSTGUI::MenuModel& menu, VSTGUI::CPoint where) override;
 
@@ -135,7 +135,7 @@ bool X11Window::callListener(Call&& call)
 // Runs a pop-up menu on the window's connection; see PlatformWindow::popupMenu.
 VSTGUI::MenuResult runPopupMenu(X11Window& owner, const VSTGUI::MenuModel& menu, VSTGUI::CPoint where);
 
-std::unique_ptr<VSTGUI::PlatformTextField> makeTextField(X11Window& owner, const VSTGUI::TextFieldSpec& spec,
+std::unique_ptr<VSTGUI::PlatformTextField> makeTextField(X11Window& owner, const VSTGUI::TextFieldSpec& desc,
                                                          VSTGUI::PlatformTextFieldListener* listener);
 
 // The text field's side of event delivery.

@@ -142,7 +142,7 @@ private:
 };
 
 // The frame's child window of the host's window.
-std::unique_ptr<PlatformWindow> createFrameWindow(const WindowSpec& spec, PlatformWindowListener* listener);
+std::unique_ptr<PlatformWindow> createFrameWindow(const WindowSpec& desc, PlatformWindowListener* listener);
 
 // Menu entries drawn by the owner-drawn menus so far (tests).
 int32_t menuItemsDrawnForTesting();

@@ -53,9 +53,9 @@ HWND ownerOf(PlatformWindow* window)
 
 class Win32Platform final : public Platform {
 public:
-    std::unique_ptr<PlatformWindow> createWindow(const WindowSpec& spec, PlatformWindowListener* listener) override
+    std::unique_ptr<PlatformWindow> createWindow(const WindowSpec& desc, PlatformWindowListener* listener) override
     {
-        return createFrameWindow(spec, listener);
+        return createFrameWindow(desc, listener);
     }
     int32_t preferredScale(void* parent) override { return scaleForWindow(static_cast<HWND>(parent)); }
     std::shared_ptr<PlatformBitmap> loadBitmap(int32_t resourceId) override { return bitmaps_.load(resourceId); }
@@ -74,27 +74,27 @@ public:
                     MB_OK | MB_ICONERROR | (owner ? MB_APPLMODAL : MB_TASKMODAL));
     }
 
-    std::optional<std::string> fileDialog(PlatformWindow* window, const FileDialogSpec& spec) override
+    std::optional<std::string> fileDialog(PlatformWindow* window, const FileDialogSpec& desc) override
     {
         std::wstring filter;
-        for (const auto& [description, pattern] : spec.filters) {
+        for (const auto& [description, pattern] : desc.filters) {
             filter += widen(description);
             filter.push_back(L'\0');
             filter += widen(pattern);
             filter.push_back(L'\0');
         }
         filter.push_back(L'\0');
-        std::wstring directory = widen(spec.initialDirectory);
+        std::wstring directory = widen(desc.initialDirectory);
         std::replace(directory.begin(), directory.end(), L'/', L'\\');
         // Only a name prefills the field; a directory part would make the
         // dialog refuse to open.
-        std::wstring name = widen(spec.initialName);
+        std::wstring name = widen(desc.initialName);
         if (const size_t slash = name.find_last_of(L"\\/"); slash != std::wstring::npos)
             name.erase(0, slash + 1);
-        std::wstring extension = widen(spec.defaultExtension);
+        std::wstring extension = widen(desc.defaultExtension);
         if (!extension.empty() && extension.front() == L'.')
             extension.erase(0, 1);
-        const std::wstring title = widen(spec.title);
+        const std::wstring title = widen(desc.title);
 
         std::vector<wchar_t> file(32768, L'\0');
         std::copy_n(name.begin(), std::min(name.size(), file.size() - 1), file.begin());
@@ -102,9 +102,9 @@ public:
         OPENFILENAMEW dialog{};
         dialog.lStructSize = sizeof(dialog);
         dialog.hwndOwner = ownerOf(window);
-        dialog.lpstrFilter = spec.filters.empty() ? nullptr : filter.c_str();
-        dialog.nFilterIndex = spec.selectedFilter >= 0 && static_cast<size_t>(spec.selectedFilter) < spec.filters.size()
-                                  ? static_cast<DWORD>(spec.selectedFilter + 1)
+        dialog.lpstrFilter = desc.filters.empty() ? nullptr : filter.c_str();
+        dialog.nFilterIndex = desc.selectedFilter >= 0 && static_cast<size_t>(desc.selectedFilter) < desc.filters.size()
+                                  ? static_cast<DWORD>(desc.selectedFilter + 1)
                                   : 1;
         dialog.lpstrFile = file.data();
         dialog.nMaxFile = static_cast<DWORD>(file.size());
@@ -112,8 +112,8 @@ public:
         dialog.lpstrTitle = title.empty() ? nullptr : title.c_str();
         dialog.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
         dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST;
-        if (spec.save)
-            dialog.Flags |= spec.confirmOverwrite ? OFN_OVERWRITEPROMPT : 0;
+        if (desc.save)
+            dialog.Flags |= desc.confirmOverwrite ? OFN_OVERWRITEPROMPT : 0;
         else
             dialog.Flags |= OFN_FILEMUSTEXIST;
 
@@ -121,7 +121,7 @@ public:
         // with OFN_NOCHANGEDIR; the host's stays where it was.
         std::vector<wchar_t> workingDirectory(32768, L'\0');
         const DWORD saved = GetCurrentDirectoryW(static_cast<DWORD>(workingDirectory.size()), workingDirectory.data());
-        auto run = [&] { return spec.save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog); };
+        auto run = [&] { return desc.save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog); };
         BOOL chosen = run();
         if (!chosen && CommDlgExtendedError() == FNERR_INVALIDFILENAME && file[0]) {
             file[0] = L'\0';

@@ -13,27 +13,27 @@ namespace {
 constexpr UINT kFocusLostMessage = WM_APP + 0x41;
 } // namespace
 
-EditField::EditField(FrameWindow& owner, const TextFieldSpec& spec, PlatformTextFieldListener* listener)
+EditField::EditField(FrameWindow& owner, const TextFieldSpec& desc, PlatformTextFieldListener* listener)
     : owner_(&owner), listener_(listener)
 {
     const int32_t s = owner.scale();
     DWORD style = WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL;
-    style |= spec.align == kCenterText ? ES_CENTER : spec.align == kRightText ? ES_RIGHT : ES_LEFT;
-    std::wstring text = widen(spec.text);
-    const size_t limit = std::max<size_t>(spec.maxLength, 1);
+    style |= desc.align == kCenterText ? ES_CENTER : desc.align == kRightText ? ES_RIGHT : ES_LEFT;
+    std::wstring text = widen(desc.text);
+    const size_t limit = std::max<size_t>(desc.maxLength, 1);
     if (text.size() > limit)
         text.resize(limit);
-    const CRect& r = spec.rect;
+    const CRect& r = desc.rect;
     edit_ = CreateWindowExW(0, L"EDIT", text.c_str(), style, r.left * s, r.top * s, r.width() * s, r.height() * s,
                             owner.handle(), nullptr, moduleHandle(), nullptr);
     if (!edit_)
         return;
-    text_ = colorRef(spec.textColor);
-    back_ = colorRef(spec.backColor);
+    text_ = colorRef(desc.textColor);
+    back_ = colorRef(desc.backColor);
     brush_ = CreateSolidBrush(back_);
-    font_ = createToolkitFont(spec.fontId, spec.face, s, spec.weight);
+    font_ = createToolkitFont(desc.fontId, desc.face, s, desc.weight);
     SendMessageW(edit_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    const int margin = spec.margin * s;
+    const int margin = desc.margin * s;
     SendMessageW(edit_, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(margin, margin));
     SendMessageW(edit_, EM_SETLIMITTEXT, static_cast<WPARAM>(limit), 0);
 

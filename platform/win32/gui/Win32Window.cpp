@@ -397,12 +397,12 @@ void FrameWindow::setSize(int32_t width, int32_t height, int32_t scale)
     }
 }
 
-std::unique_ptr<PlatformTextField> FrameWindow::createTextField(const TextFieldSpec& spec,
+std::unique_ptr<PlatformTextField> FrameWindow::createTextField(const TextFieldSpec& desc,
                                                                 PlatformTextFieldListener* listener)
 {
     if (!window_)
         return nullptr;
-    auto field = std::make_unique<EditField>(*this, spec, listener);
+    auto field = std::make_unique<EditField>(*this, desc, listener);
     if (!field->isValid())
         return nullptr;
     return field;
@@ -598,12 +598,12 @@ VstKeyCode keyCodeFromMessage(WPARAM virtualKey, LPARAM /*flags*/)
     return key;
 }
 
-std::unique_ptr<PlatformWindow> createFrameWindow(const WindowSpec& spec, PlatformWindowListener* listener)
+std::unique_ptr<PlatformWindow> createFrameWindow(const WindowSpec& desc, PlatformWindowListener* listener)
 {
     if (!listener)
         return nullptr;
-    auto window = std::make_unique<FrameWindow>(listener, spec.width, spec.height, spec.scale);
-    if (!window->create(static_cast<HWND>(spec.parent)))
+    auto window = std::make_unique<FrameWindow>(listener, desc.width, desc.height, desc.scale);
+    if (!window->create(static_cast<HWND>(desc.parent)))
         return nullptr;
     return window;
 }

@@ -41,7 +41,7 @@ public:
     int32_t getMouseButtons() override;
     CPoint getMouseLocation() override;
     void setSize(int32_t width, int32_t height, int32_t scale) override;
-    std::unique_ptr<PlatformTextField> createTextField(const TextFieldSpec& spec,
+    std::unique_ptr<PlatformTextField> createTextField(const TextFieldSpec& desc,
                                                        PlatformTextFieldListener* listener) override;
     MenuResult popupMenu(const MenuModel& menu, CPoint where) override;
 
@@ -85,7 +85,7 @@ private:
 // subclassed for Return, Escape and focus loss.
 class EditField final : public PlatformTextField {
 public:
-    EditField(FrameWindow& owner, const TextFieldSpec& spec, PlatformTextFieldListener* listener);
+    EditField(FrameWindow& owner, const TextFieldSpec& desc, PlatformTextFieldListener* listener);
     ~EditField() override;
     bool isValid() const { return edit_ != nullptr; }
 

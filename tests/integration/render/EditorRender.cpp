@@ -40,10 +40,10 @@ constexpr int kBlock = 512;
 // and no buttons held.
 class OffscreenWindow final : public PlatformWindow {
 public:
-    OffscreenWindow(const WindowSpec& spec, PlatformWindowListener* listener, CPoint mouse)
+    OffscreenWindow(const WindowSpec& desc, PlatformWindowListener* listener, CPoint mouse)
         : listener_(listener), mouse_(mouse)
     {
-        setSize(spec.width, spec.height, spec.scale);
+        setSize(desc.width, desc.height, desc.scale);
     }
 
     bool ok() const { return back_ != nullptr; }
@@ -90,11 +90,11 @@ public:
 
     OffscreenWindow* window() const { return window_; }
 
-    std::unique_ptr<PlatformWindow> createWindow(const WindowSpec& spec, PlatformWindowListener* listener) override
+    std::unique_ptr<PlatformWindow> createWindow(const WindowSpec& desc, PlatformWindowListener* listener) override
     {
-        if (!spec.parent)
+        if (!desc.parent)
             return nullptr;
-        auto window = std::make_unique<OffscreenWindow>(spec, listener, mouse_);
+        auto window = std::make_unique<OffscreenWindow>(desc, listener, mouse_);
         if (!window->ok())
             return nullptr;
         window_ = window.get();

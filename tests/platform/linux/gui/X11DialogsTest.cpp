@@ -54,14 +54,14 @@ struct Folder {
 
 VSTGUI::FileDialogSpec bankSpec(bool save, const std::string& directory)
 {
-    VSTGUI::FileDialogSpec spec;
-    spec.save = save;
-    spec.title = save ? "Save bank as..." : "Select bank to load...";
-    spec.filters = {{"All Files", "*.*"}, {"Nur Banks", "*.nub"}};
-    spec.selectedFilter = 1;
-    spec.defaultExtension = "nub";
-    spec.initialDirectory = directory;
-    return spec;
+    VSTGUI::FileDialogSpec desc;
+    desc.save = save;
+    desc.title = save ? "Save bank as..." : "Select bank to load...";
+    desc.filters = {{"All Files", "*.*"}, {"Nur Banks", "*.nub"}};
+    desc.selectedFilter = 1;
+    desc.defaultExtension = "nub";
+    desc.initialDirectory = directory;
+    return desc;
 }
 
 Window waitForWindow(Display* display, const std::string& name)
@@ -86,11 +86,11 @@ protected:
             GTEST_SKIP() << "no X display";
         unsetenv("AMBREL_UI_SCALE");
         parent = std::make_unique<HostWindow>(host.get(), 300, 200, 100, 100);
-        VSTGUI::WindowSpec spec;
-        spec.parent = parent->handle();
-        spec.width = 300;
-        spec.height = 200;
-        window = VSTGUI::defaultPlatform().createWindow(spec, &recorder);
+        VSTGUI::WindowSpec desc;
+        desc.parent = parent->handle();
+        desc.width = 300;
+        desc.height = 200;
+        window = VSTGUI::defaultPlatform().createWindow(desc, &recorder);
         ASSERT_TRUE(window);
         for (int i = 0; i < 20; ++i) {
             window->pumpEvents();

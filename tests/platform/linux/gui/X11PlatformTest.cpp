@@ -106,12 +106,12 @@ protected:
     std::unique_ptr<VSTGUI::PlatformWindow> open(HostWindow& parent, Recorder& recorder, int32_t w = 200,
                                                  int32_t h = 100, int32_t scale = 1)
     {
-        VSTGUI::WindowSpec spec;
-        spec.parent = parent.handle();
-        spec.width = w;
-        spec.height = h;
-        spec.scale = scale;
-        auto window = VSTGUI::defaultPlatform().createWindow(spec, &recorder);
+        VSTGUI::WindowSpec desc;
+        desc.parent = parent.handle();
+        desc.width = w;
+        desc.height = h;
+        desc.scale = scale;
+        auto window = VSTGUI::defaultPlatform().createWindow(desc, &recorder);
         recorder.window = window.get();
         return window;
     }
@@ -185,12 +185,12 @@ TEST_F(X11Platform, WindowIsADirectChildAnchoredTopLeftWithXEmbedInfo)
 TEST_F(X11Platform, NoParentOrABadParentGivesNoWindowAndKeepsTheHostAlive)
 {
     Recorder recorder;
-    VSTGUI::WindowSpec spec;
-    spec.width = 10;
-    spec.height = 10;
-    EXPECT_FALSE(VSTGUI::defaultPlatform().createWindow(spec, &recorder));
-    spec.parent = reinterpret_cast<void*>(uintptr_t{0x7ffff00});
-    EXPECT_FALSE(VSTGUI::defaultPlatform().createWindow(spec, &recorder));
+    VSTGUI::WindowSpec desc;
+    desc.width = 10;
+    desc.height = 10;
+    EXPECT_FALSE(VSTGUI::defaultPlatform().createWindow(desc, &recorder));
+    desc.parent = reinterpret_cast<void*>(uintptr_t{0x7ffff00});
+    EXPECT_FALSE(VSTGUI::defaultPlatform().createWindow(desc, &recorder));
     EXPECT_EQ(hostErrors, 0);
     // The host's own errors still reach the host's handler.
     XMapWindow(host.get(), 0x7ffff00);
@@ -372,10 +372,10 @@ struct FieldRig {
     }
     bool openField(const std::string& text)
     {
-        VSTGUI::TextFieldSpec spec;
-        spec.rect = CRect(10, 10, 170, 30);
-        spec.text = text;
-        field = window->createTextField(spec, &fieldRecorder);
+        VSTGUI::TextFieldSpec desc;
+        desc.rect = CRect(10, 10, 170, 30);
+        desc.text = text;
+        field = window->createTextField(desc, &fieldRecorder);
         if (!field)
             return false;
         // Until the server has given it the keyboard.
@@ -394,11 +394,11 @@ struct FieldRig {
 
 std::unique_ptr<VSTGUI::PlatformWindow> makeWindow(HostWindow& parent, Recorder& recorder)
 {
-    VSTGUI::WindowSpec spec;
-    spec.parent = parent.handle();
-    spec.width = 200;
-    spec.height = 60;
-    auto window = VSTGUI::defaultPlatform().createWindow(spec, &recorder);
+    VSTGUI::WindowSpec desc;
+    desc.parent = parent.handle();
+    desc.width = 200;
+    desc.height = 60;
+    auto window = VSTGUI::defaultPlatform().createWindow(desc, &recorder);
     recorder.window = window.get();
     return window;
 }
@@ -760,9 +760,9 @@ TEST_F(X11Platform, AHostDestroyingItsWindowFirstLosesNothing)
     auto window = open(*parent, recorder);
     ASSERT_TRUE(window);
     FieldRecorder fieldRecorder;
-    VSTGUI::TextFieldSpec spec;
-    spec.rect = CRect(5, 5, 100, 25);
-    auto field = window->createTextField(spec, &fieldRecorder);
+    VSTGUI::TextFieldSpec desc;
+    desc.rect = CRect(5, 5, 100, 25);
+    auto field = window->createTextField(desc, &fieldRecorder);
     ASSERT_TRUE(field);
     recorder.onGone = [&] { field.reset(); };
     parent->destroy();
@@ -774,7 +774,7 @@ TEST_F(X11Platform, AHostDestroyingItsWindowFirstLosesNothing)
     window->invalidate(CRect(0, 0, 10, 10));
     window->dispatchPendingPaint();
     EXPECT_EQ(window->getMouseButtons(), 0);
-    EXPECT_FALSE(window->createTextField(spec, &fieldRecorder));
+    EXPECT_FALSE(window->createTextField(desc, &fieldRecorder));
     EXPECT_EQ(window->popupMenu(VSTGUI::MenuModel{{{"a", 0, nullptr}}}, CPoint()).index, -1);
     EXPECT_EQ(recorder.gone, 1);
     window.reset();
@@ -832,9 +832,9 @@ TEST_F(X11Platform, FiftyOpensAndClosesLeaveNothingBehind)
         window->backBuffer().fillRect(CRect(0, 0, 200, 100), CColor{1, 2, 3, 255});
         window->flush(CRect(0, 0, 200, 100));
         FieldRecorder fieldRecorder;
-        VSTGUI::TextFieldSpec spec;
-        spec.rect = CRect(5, 5, 100, 25);
-        auto field = window->createTextField(spec, &fieldRecorder);
+        VSTGUI::TextFieldSpec desc;
+        desc.rect = CRect(5, 5, 100, 25);
+        auto field = window->createTextField(desc, &fieldRecorder);
         window->pumpEvents();
         field.reset();
         window->pumpEvents();

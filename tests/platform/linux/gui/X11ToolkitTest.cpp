@@ -63,9 +63,9 @@ softraster::Image makeImage(int id)
 class ArtPlatform final : public Platform {
 public:
     explicit ArtPlatform(Platform& real) : real_(real) {}
-    std::unique_ptr<PlatformWindow> createWindow(const WindowSpec& spec, PlatformWindowListener* l) override
+    std::unique_ptr<PlatformWindow> createWindow(const WindowSpec& desc, PlatformWindowListener* l) override
     {
-        return real_.createWindow(spec, l);
+        return real_.createWindow(desc, l);
     }
     int32_t preferredScale(void* parent) override { return real_.preferredScale(parent); }
     std::shared_ptr<PlatformBitmap> loadBitmap(int32_t id) override

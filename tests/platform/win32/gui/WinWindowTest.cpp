@@ -654,10 +654,10 @@ TEST_CASE(FiftyOpenCloseCyclesLeakNothing)
         InvalidateRect(t.child(), nullptr, FALSE);
         UpdateWindow(t.child());
         renderOffscreen(t.frame, 1);
-        TextFieldSpec spec;
-        spec.rect = CRect(10, 10, 100, 30);
-        spec.text = "field";
-        auto field = t.frame->getPlatformWindow()->createTextField(spec, nullptr);
+        TextFieldSpec desc;
+        desc.rect = CRect(10, 10, 100, 30);
+        desc.text = "field";
+        auto field = t.frame->getPlatformWindow()->createTextField(desc, nullptr);
         CHECK(field && field->getText() == "field");
         pump(2, t.frame);
     };
