@@ -3,15 +3,24 @@
 # other versions of the same libraries: ours may need the C and C++ run-time
 # libraries and libX11/libXext only (never cairo, FreeType, fontconfig, GTK or
 # Qt), and it exports the entry point alone.
+# A sanitized build also needs the sanitizers' run-time libraries; the
+# caller says so with AMBREL_SANITIZED=1.
 # Usage: check-plugin-linkage.sh PLUGIN.so...
 set -u
 status=0
+sanitized=${AMBREL_SANITIZED:-0}
 for plugin in "$@"; do
     name=$(basename "$plugin")
     needed=$(readelf -d "$plugin" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
     for lib in $needed; do
         case $lib in
         libX11.so.* | libXext.so.* | libstdc++.so.* | libm.so.* | libgcc_s.so.* | libc.so.* | ld-linux*) ;;
+        libasan.so.* | libubsan.so.* | libtsan.so.*)
+            if [ "$sanitized" != 1 ]; then
+                echo "$name: needs $lib (a sanitizer run-time in a release build)"
+                status=1
+            fi
+            ;;
         *)
             echo "$name: needs $lib"
             status=1
