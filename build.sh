@@ -224,10 +224,12 @@ test_job() {
         -E '^PresetStripWindow\..*\.zenity$')
     validate_sanitized
 
-    step "ThreadSanitizer: concurrency tests"
+    # The effect's concurrency tests, and the toolkit and editor tests, some of
+    # which set values from other threads while the window thread draws.
+    step "ThreadSanitizer: concurrency, toolkit and editor tests"
     configure "$BUILD/tsan" -DAMBREL_SANITIZE=thread -DAMBREL_BUILD_BENCH=OFF -DAMBREL_BUILD_TOOLS=OFF \
         -DCMAKE_BUILD_TYPE=RelWithDebInfo
-    build "$BUILD/tsan" ambrel_tests
+    build "$BUILD/tsan" ambrel_tests ambrel_gui_tests ambrel_editor_unit_tests
     local count
     count=$(cd "$BUILD/tsan" && ctest -N -R Concurrency | sed -n 's/^Total Tests: //p')
     if [ "${count:-0}" -eq 0 ]; then
@@ -237,6 +239,10 @@ test_job() {
     # ThreadSanitizer's shadow memory needs the classic address-space layout.
     (cd "$BUILD/tsan" && TSAN_OPTIONS="halt_on_error=1" setarch "$(uname -m)" -R \
         ctest -j "$TEST_JOBS" --output-on-failure -R Concurrency)
+    local program
+    for program in gui/ambrel_gui_tests editor/ambrel_editor_unit_tests; do
+        TSAN_OPTIONS="halt_on_error=1" setarch "$(uname -m)" -R "$BUILD/tsan/tests/$program" --gtest_brief=1
+    done
 
     # The plug-ins and the unit-test programs built with Clang (a build of
     # its own; the window and integration tests ran above with GCC). The
@@ -248,7 +254,6 @@ test_job() {
         -DAMBREL_BUILD_TOOLS=OFF -DAMBREL_BUILD_BENCH=OFF -DAMBREL_FUZZ_SECONDS=0
     build "$BUILD/clang" NurAmbrel2 NurAmbrel ambrel_tests ambrel_gui_tests ambrel_editor_unit_tests
     "$BUILD/clang/tests/ambrel_tests" --gtest_brief=1 --gtest_filter='-*RenderChecksums*'
-    local program
     for program in gui/ambrel_gui_tests editor/ambrel_editor_unit_tests; do
         "$BUILD/clang/tests/$program" --gtest_brief=1
     done
