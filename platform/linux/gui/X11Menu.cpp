@@ -185,7 +185,9 @@ bool MenuSession::open(const MenuModel* model, int rootX, int rootY, int openedF
     attributes.background_pixel = WhitePixel(display_, screen);
     attributes.border_pixel = 0;
     attributes.colormap = DefaultColormap(display_, screen);
-    attributes.event_mask = ExposureMask;
+    // The buttons and motion too: a click that comes before the grab below
+    // is in place still reaches the menu instead of falling through.
+    attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
     m->window = XCreateWindow(display_, RootWindow(display_, screen), m->rootX, m->rootY, static_cast<unsigned>(w),
                               static_cast<unsigned>(h), 0, DefaultDepth(display_, screen), InputOutput,
                               DefaultVisual(display_, screen),

@@ -567,18 +567,6 @@ VSTGUI::MenuModel sampleMenu(VSTGUI::MenuModel& sub)
     return menu;
 }
 
-// Ends a menu that is still open after a helper's input (keys that went
-// astray must not leave the test waiting).
-void closeLeftoverMenu(Input& input)
-{
-    for (int i = 0; i < 200 && findPopup(input.display()); ++i)
-        sleepMs(10);
-    for (int i = 0; i < 5 && findPopup(input.display()); ++i) {
-        input.tap(XK_Escape);
-        sleepMs(50);
-    }
-}
-
 // Root position of the middle of item `index` of a single-column menu
 // whose window is at (x, y), at scale `s` (rows of 19, separators of 7, a
 // border of 3).
@@ -605,11 +593,8 @@ TEST_F(X11Platform, MenuChoiceByMouseByKeysInSubmenusAndCancel)
         SCOPED_TRACE("mouse click on an entry");
         Helper helper([] { return true; }, [&] {
             Input input;
-            Window popup = 0;
-            for (int i = 0; i < 300 && !(popup = findPopup(input.display())); ++i)
-                sleepMs(10);
-            sleepMs(100); // the menu takes the pointer right after it shows
-            int x, y, w, h, cx, cy;
+            const Window popup = waitForPopup(input.display());
+            int x = 0, y = 0, w = 0, h = 0, cx = 0, cy = 0;
             windowGeometry(input.display(), popup, x, y, w, h);
             itemCentre(menu, 1, x, y, 1, cx, cy);
             input.move(cx, cy);
@@ -625,9 +610,7 @@ TEST_F(X11Platform, MenuChoiceByMouseByKeysInSubmenusAndCancel)
         SCOPED_TRACE("keys: down to the submenu, right, down, return");
         Helper helper([] { return true; }, [&] {
             Input input;
-            for (int i = 0; i < 300 && !findPopup(input.display()); ++i)
-                sleepMs(10);
-            sleepMs(100); // the menu takes the keyboard right after it shows
+            waitForPopup(input.display());
             for (unsigned long k : {XK_Down, XK_Down, XK_Down, XK_Right, XK_Down, XK_Return}) {
                 input.tap(k);
                 sleepMs(20);
@@ -643,9 +626,7 @@ TEST_F(X11Platform, MenuChoiceByMouseByKeysInSubmenusAndCancel)
         SCOPED_TRACE("keys: into the next column");
         Helper helper([] { return true; }, [&] {
             Input input;
-            for (int i = 0; i < 300 && !findPopup(input.display()); ++i)
-                sleepMs(10);
-            sleepMs(100); // the menu takes the keyboard right after it shows
+            waitForPopup(input.display());
             for (unsigned long k : {XK_Down, XK_Right, XK_Down, XK_Return}) {
                 input.tap(k);
                 sleepMs(20);
@@ -661,11 +642,8 @@ TEST_F(X11Platform, MenuChoiceByMouseByKeysInSubmenusAndCancel)
         SCOPED_TRACE("a greyed entry cannot be chosen; Escape cancels");
         Helper helper([] { return true; }, [&] {
             Input input;
-            Window popup = 0;
-            for (int i = 0; i < 300 && !(popup = findPopup(input.display())); ++i)
-                sleepMs(10);
-            sleepMs(100); // the menu takes the pointer right after it shows
-            int x, y, w, h, cx, cy;
+            const Window popup = waitForPopup(input.display());
+            int x = 0, y = 0, w = 0, h = 0, cx = 0, cy = 0;
             windowGeometry(input.display(), popup, x, y, w, h);
             itemCentre(menu, 3, x, y, 1, cx, cy);
             input.move(cx, cy);
@@ -683,10 +661,7 @@ TEST_F(X11Platform, MenuChoiceByMouseByKeysInSubmenusAndCancel)
         int x = 0, y = 0, w = 0, h = 0;
         Helper helper([] { return true; }, [&] {
             Input input;
-            Window popup = 0;
-            for (int i = 0; i < 300 && !(popup = findPopup(input.display())); ++i)
-                sleepMs(10);
-            sleepMs(100); // the menu takes the pointer right after it shows
+            const Window popup = waitForPopup(input.display());
             windowGeometry(input.display(), popup, x, y, w, h);
             input.move(5, 5);
             input.click(1);
@@ -720,10 +695,7 @@ TEST_F(X11Platform, MenuDrawsCheckMarksAndGreyText)
     int x = 0, y = 0, w = 0, h = 0;
     Helper helper([] { return true; }, [&] {
         Input input;
-        Window popup = 0;
-        for (int i = 0; i < 300 && !(popup = findPopup(input.display())); ++i)
-            sleepMs(10);
-        sleepMs(50);
+        const Window popup = waitForPopup(input.display());
         windowGeometry(input.display(), popup, x, y, w, h);
         shot = capture(input.display(), popup, 0, 0, w, h);
         input.tap(XK_Escape);

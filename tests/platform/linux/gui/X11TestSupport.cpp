@@ -4,6 +4,7 @@
 #include <X11/XKBlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 #include <dirent.h>
 
 #include <chrono>
@@ -219,6 +220,26 @@ Window findPopup(Display* display, Window after)
     return found;
 }
 
+Window waitForPopup(Display* display, int timeoutMs)
+{
+    Window popup = 0;
+    for (uint64_t until = nowMs() + static_cast<uint64_t>(timeoutMs); !(popup = findPopup(display)) && nowMs() < until;)
+        sleepMs(10);
+    if (popup)
+        sleepMs(100);
+    return popup;
+}
+
+void closeLeftoverMenu(Input& input)
+{
+    for (int i = 0; i < 200 && findPopup(input.display()); ++i)
+        sleepMs(10);
+    for (int i = 0; i < 20 && findPopup(input.display()); ++i) {
+        input.tap(XK_Escape);
+        sleepMs(50);
+    }
+}
+
 namespace {
 Window searchByName(Display* display, Window window, const std::string& name, int depth)
 {
@@ -253,7 +274,7 @@ Window findWindowByName(Display* display, const std::string& name)
 bool windowGeometry(Display* display, Window window, int& rootX, int& rootY, int& width, int& height)
 {
     XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display, window, &attributes))
+    if (!window || !XGetWindowAttributes(display, window, &attributes))
         return false;
     Window child = 0;
     XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &rootX, &rootY, &child);

@@ -86,6 +86,12 @@ private:
 
 // A mapped override-redirect top-level window (our menus), or 0.
 Window findPopup(Display* display, Window after = 0);
+// Waits up to `timeoutMs` for a popup (findPopup), then a moment more for
+// the menu to take the pointer and keyboard; 0 when none showed.
+Window waitForPopup(Display* display, int timeoutMs = 20000);
+// Ends a menu still open after a helper's input (a click or keys that went
+// astray must fail the test, not leave it waiting in the menu's loop).
+void closeLeftoverMenu(Input& input);
 // A viewable window with this WM_NAME anywhere under the root, or 0.
 Window findWindowByName(Display* display, const std::string& name);
 bool windowGeometry(Display* display, Window window, int& rootX, int& rootY, int& width, int& height);

@@ -401,13 +401,12 @@ TEST_F(X11Toolkit, OptionMenuChoice)
     pointAt(input, parent, 50, 130);
     Helper helper([] { return true; }, [&] {
         Input driver;
-        Window popup = 0;
-        for (int i = 0; i < 300 && !(popup = findPopup(driver.display())); ++i)
-            sleepMs(10);
-        int x, y, w, h;
-        windowGeometry(driver.display(), popup, x, y, w, h);
-        driver.move(x + 40, y + 3 + 2 * 19 + 9); // "Gamma"
-        driver.click(1);
+        int x = 0, y = 0, w = 0, h = 0;
+        if (windowGeometry(driver.display(), waitForPopup(driver.display()), x, y, w, h)) {
+            driver.move(x + 40, y + 3 + 2 * 19 + 9); // "Gamma"
+            driver.click(1);
+        }
+        closeLeftoverMenu(driver);
     });
     input.click(1);
     ASSERT_TRUE(idleUntil(editor, [&] { return editor.menu->getValue() == 2.0f; }));
