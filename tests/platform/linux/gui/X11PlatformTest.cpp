@@ -67,7 +67,7 @@ struct FieldRecorder : VSTGUI::PlatformTextFieldListener {
     void textFieldClosed(bool commit) override { closes.push_back(commit); }
 };
 
-bool pumpUntil(VSTGUI::PlatformWindow& window, const std::function<bool()>& done, int timeoutMs = 3000)
+bool pumpUntil(VSTGUI::PlatformWindow& window, const std::function<bool()>& done, int timeoutMs = 10000)
 {
     const uint64_t until = nowMs() + static_cast<uint64_t>(timeoutMs);
     while (nowMs() < until) {

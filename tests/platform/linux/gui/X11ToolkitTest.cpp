@@ -221,7 +221,7 @@ protected:
     }
 
     // Idles as a host does until `done` holds.
-    bool idleUntil(TestEditor& editor, const std::function<bool()>& done, int timeoutMs = 3000)
+    bool idleUntil(TestEditor& editor, const std::function<bool()>& done, int timeoutMs = 10000)
     {
         const uint64_t until = nowMs() + static_cast<uint64_t>(timeoutMs);
         while (nowMs() < until) {
