@@ -116,6 +116,34 @@ typed() { xdotool type --delay 20 "$1"; sleep 0.2; }
 automations() { grep -c "automate $1=" "$log"; }
 last_value() { grep -o "automate $1=[0-9.e-]*" "$log" | tail -n1 | cut -d= -f2; }
 
+# The viewable override-redirect windows on the root: pop-up menus.
+popups() {
+    local id info
+    for id in $(xwininfo -root -children 2>/dev/null | sed -n 's/^ *\(0x[0-9a-f]*\) .*/\1/p'); do
+        info=$(xwininfo -id "$id" 2>/dev/null)
+        if grep -q "Override Redirect State: yes" <<<"$info" && grep -q "Map State: IsViewable" <<<"$info"; then
+            echo "$id"
+        fi
+    done
+}
+# Waits for a pop-up menu that was not there before (the list given) and a
+# moment more for it to take the keyboard: keys sent before it would go to
+# the editor and leave the menu open.
+wait_popup() { # popups before
+    local id
+    for _ in $(seq 1 100); do
+        for id in $(popups); do
+            if ! grep -qx "$id" <<<"$1"; then
+                sleep 0.5
+                return 0
+            fi
+        done
+        sleep 0.1
+    done
+    fail "no pop-up menu"
+    return 1
+}
+
 # Answers the file dialog that a click opened with a full path.
 answer_dialog() { # title, path
     local title=$1 file=$2 dialog
@@ -150,8 +178,9 @@ save_preset_as() { # file
 
 # 1. A preset chosen from the menu: Home is entry 0, four Downs reach
 #    entry 5 ("Mix First Aid 2", slot 4) past the separator.
+before=$(popups)
 click 298 $row &
-sleep 1.5 # the menu opens modally inside the click
+wait_popup "$before" # the menu opens modally inside the click
 if [ "$dialogs" = wine ]; then key Down Down Down Down Down Return; else key Home Down Down Down Down Return; fi
 wait $!
 save_preset_as "$work/files/menu.nur"
